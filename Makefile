@@ -1,0 +1,38 @@
+# The two set-up commands of the project: `make demo` and `make test`. Everything else builds on them.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+ARGS ?=
+
+.PHONY: all deps build dist test demo format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The shipped folder, laid out as the program expects it.
+dist: build
+	rm -rf dist
+	cp -a $(BUILD)/dist dist
+	@echo "dist/ is ready"
+
+# Every test, under Wine on a headless display; the display and wineserver are ended afterwards either way.
+test: build
+	@status=0; cd $(BUILD) && ctest --output-on-failure $(ARGS) || status=$$?; \
+	cd $(CURDIR) && scripts/wine-stop; exit $$status
+
+demo: build
+	@status=0; bash tools/demo.sh $(BUILD) || status=$$?; scripts/wine-stop; exit $$status
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) dist demo-out

@@ -1,0 +1,63 @@
+# Sourced by the Wine scripts: where the prefix lives, who runs Wine, and how prefix and display are made ready.
+kelvo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
+KELVO_DISPLAY=${KELVO_DISPLAY:-:87}
+kelvo_wine_user=kelvo-wine
+export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=$KELVO_DISPLAY
+
+if [ "$(id -u)" -eq 0 ]; then
+    kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$KELVO_WINE_HOME" WINEPREFIX="$WINEPREFIX"
+        WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="$DISPLAY"
+        ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG})
+else
+    export HOME=$KELVO_WINE_HOME
+    kelvo_as_user=(env)
+fi
+
+kelvo_display_ready() {
+    local socket=/tmp/.X11-unix/X${KELVO_DISPLAY#:}
+    if [ -S "$socket" ] && pgrep -f "Xvfb $KELVO_DISPLAY " >/dev/null; then return 0; fi
+    rm -f "$socket" "/tmp/.X${KELVO_DISPLAY#:}-lock"
+    setsid Xvfb "$KELVO_DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    for _ in $(seq 100); do [ -S "$socket" ] && return 0; sleep 0.05; done
+    echo "Xvfb did not start on $KELVO_DISPLAY" >&2
+    return 1
+}
+
+# One prefix per work tree, made once: a 32-bit Windows 7, no sound driver, unmanaged windows, CJK fonts.
+kelvo_prefix_ready() {
+    [ -f "$KELVO_WINE_HOME/.ready" ] && return 0
+    mkdir -p "$KELVO_WINE_HOME"
+    if [ "$(id -u)" -eq 0 ]; then
+        id "$kelvo_wine_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user"
+        chown "$kelvo_wine_user" "$KELVO_WINE_HOME"
+    fi
+    local w=("${kelvo_as_user[@]}")
+    "${w[@]}" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    "${w[@]}" wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f </dev/null >/dev/null 2>&1 9>&-
+    "${w[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    local font
+    for font in 宋体 SimSun 'Arial Unicode MS' '@Arial Unicode MS'; do
+        "${w[@]}" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f \
+            </dev/null >/dev/null 2>&1 9>&-
+    done
+    "${w[@]}" wineserver -w 9>&-
+    touch "$KELVO_WINE_HOME/.ready"
+}
+
+# A persistent, warm wineserver: every later start of a program then costs little.
+kelvo_server_ready() {
+    if "${kelvo_as_user[@]}" sh -c 'pgrep -u "$(id -u)" -x wineserver >/dev/null'; then return 0; fi
+    setsid "${kelvo_as_user[@]}" wineserver -p </dev/null >/dev/null 2>&1 9>&- &
+    "${kelvo_as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+}
+
+kelvo_wine_ready() {
+    (
+        flock 9
+        kelvo_display_ready
+        kelvo_prefix_ready
+        kelvo_server_ready
+    ) 9>"/tmp/kelvo-wine$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8).lock"
+}

@@ -1,0 +1,6 @@
+// PlayWave: PlaySoundA from the multimedia library, loaded at run time from the system folder only.
+#pragma once
+
+// Flags as PlaySoundA takes them (SND_SYNC, SND_ASYNC...); the file is always a file name.
+// False when the sound could not be played or the library could not be loaded.
+bool PlayWave(const char* file, unsigned flags);

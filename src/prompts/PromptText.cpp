@@ -1,0 +1,7 @@
+// Storage of the prompt text; it lives until the process ends and keeps the last message.
+#include "prompts/PromptText.h"
+
+std::string& PromptText() {
+    static std::string text;
+    return text;
+}

@@ -1,0 +1,328 @@
+// The end-to-end bench: registry and files of the simulated PC, and the setup program driven through its windows.
+#include "Bench.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace bench {
+
+const char kNtDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00\\0001_00\\Device Parameters";
+const char kVistaDeviceKey[] = "SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60\\0001\\Device Parameters";
+const char kDriverInstallKey[] =
+    "SOFTWARE\\Silicon Laboratories, Inc.\\Silicon Laboratories Driver Installations\\VCP CP210x "
+    "Cardinal\\SLABCOMM&10C4&EA60";
+const char kWindowsNtKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
+// ---------------------------------------------------------------- registry
+
+void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                               &handle, nullptr))
+        << key;
+    LONG status = ::RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                   static_cast<DWORD>(bytes.size()));
+    ::RegCloseKey(handle);
+    ASSERT_EQ(ERROR_SUCCESS, status) << key << " " << value;
+}
+
+void SetMachineString(const std::string& key, const std::string& value, const std::string& text, DWORD type) {
+    SetMachineBytes(key, value, std::string(text.c_str(), text.size() + 1), type);
+}
+
+void DeleteMachineValue(const std::string& key, const std::string& value) {
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) return;
+    ::RegDeleteValueA(handle, value.c_str());
+    ::RegCloseKey(handle);
+}
+
+void DeleteMachineTree(const std::string& key) { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str()); }
+
+bool MachineValueExists(const std::string& key, const std::string& value) {
+    HKEY handle = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    LONG status = ::RegQueryValueExA(handle, value.c_str(), nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+void ResetMachine() {
+    DeleteMachineTree("SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60");
+    DeleteMachineTree("SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00");
+    DeleteMachineTree("SOFTWARE\\Silicon Laboratories, Inc.");
+    DeleteMachineTree("SOFTWARE\\GW Micro, Inc.");
+    DeleteMachineTree("SOFTWARE\\Dolphin");
+    DeleteMachineTree("SOFTWARE\\Wow6432Node\\Dolphin");
+    DeleteMachineValue(kWindowsKey, "ProductName");
+    SetMachineString(kWindowsNtKey, "ProductName", "Microsoft Windows 7");
+    SetMachineString(kWindowsNtKey, "RegisteredOwner", "user1");
+}
+
+// ---------------------------------------------------------------- files
+
+std::string DistFolder() {
+    std::string path = "Z:" KELVO_DIST_DIR;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakeFolders(const std::string& path) {
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+    ::CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void RemoveTree(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryA(path.c_str());
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+    MakeFolders(to);
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((from + "\\*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search) << from;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            CopyTree(from + "\\" + name, to + "\\" + name);
+        } else {
+            ASSERT_TRUE(::CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE)) << name;
+        }
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
+Sandbox::Sandbox() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_root = std::string("C:\\kelvo-e2e\\") + (test ? std::string(test->test_suite_name()) + "." + test->name() : "x");
+    RemoveTree(m_root);
+    MakeFolders(m_root);
+    CopyTree(DistFolder(), Setup());
+}
+
+Sandbox::~Sandbox() { RemoveTree(m_root); }
+
+// ---------------------------------------------------------------- windows
+
+std::string Window::Text() const {
+    char text[4096] = "";
+    ::SendMessageTimeoutA(m_hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          kTimeoutMs, nullptr);
+    return text;
+}
+
+std::wstring Window::TextW() const {
+    wchar_t text[4096] = L"";
+    ::SendMessageTimeoutW(m_hwnd, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, kTimeoutMs, nullptr);
+    return text;
+}
+
+std::string Window::ClassName() const {
+    char name[256] = "";
+    ::GetClassNameA(m_hwnd, name, sizeof name);
+    return name;
+}
+
+Window Window::Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD thread = ::GetWindowThreadProcessId(m_hwnd, nullptr);
+    if (!::GetGUIThreadInfo(thread, &info)) return Window();
+    return Window(info.hwndFocus);
+}
+
+std::pair<int, int> Window::Selection() const {
+    DWORD_PTR packed = 0;
+    ::SendMessageTimeoutA(m_hwnd, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &packed);
+    return {LOWORD(packed), HIWORD(packed)};
+}
+
+void Window::PostKey(WPARAM key) const {
+    Window target = Focus();
+    HWND to = target.m_hwnd ? target.m_hwnd : m_hwnd;
+    UINT scan = ::MapVirtualKeyA(static_cast<UINT>(key), 0);
+    ::PostMessageA(to, WM_KEYDOWN, key, 1 | (scan << 16));
+    ::PostMessageA(to, WM_KEYUP, key, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+}
+
+void Window::PressEnter() const { PostKey(VK_RETURN); }
+void Window::PressEscape() const { PostKey(VK_ESCAPE); }
+void Window::PressTab() const { PostKey(VK_TAB); }
+
+void Window::Click(int id) const { ::PostMessageA(::GetDlgItem(m_hwnd, id), BM_CLICK, 0, 0); }
+
+void Window::SendClicked(int id) const {
+    ::PostMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_hwnd, id)));
+}
+
+void Window::PostSysCommand(UINT command) const { ::PostMessageA(m_hwnd, WM_SYSCOMMAND, command, 0); }
+
+bool Window::WaitGone(DWORD timeoutMs) const {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        if (!Exists()) return true;
+    }
+    return !Exists();
+}
+
+std::string AnswerEnter(const Window& prompt) {
+    std::string text = prompt.Control(1002).Text();
+    prompt.PressEnter();
+    EXPECT_TRUE(prompt.WaitGone()) << "the prompt did not close on ENTER: " << text;
+    return text;
+}
+
+std::string AnswerEscape(const Window& prompt) {
+    std::string text = prompt.Control(1002).Text();
+    prompt.PressEscape();
+    EXPECT_TRUE(prompt.WaitGone()) << "the prompt did not close on ESC: " << text;
+    return text;
+}
+
+// ---------------------------------------------------------------- the program
+
+Wizard::Wizard(const StartOptions& options) {
+    std::string program = options.folder + "\\" +
+                          (options.program.empty() ? std::string("Kelvo Braille display setup.exe") : options.program);
+    std::string commandLine = "\"" + program + "\"" + (options.arguments.empty() ? "" : " " + options.arguments);
+    std::string current = options.currentDirectory.empty() ? options.folder : options.currentDirectory;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current.c_str(),
+                          &startup, &m_process)) {
+        ADD_FAILURE() << "could not start " << program << ": error " << ::GetLastError();
+        m_process = PROCESS_INFORMATION{};
+    }
+}
+
+Wizard::~Wizard() {
+    if (!m_process.hProcess) return;
+    if (Running()) {
+        ADD_FAILURE() << "the program was still running at the end of the scenario; ended it";
+        ::TerminateProcess(m_process.hProcess, 99);
+        ::WaitForSingleObject(m_process.hProcess, kTimeoutMs);
+    }
+    ::CloseHandle(m_process.hThread);
+    ::CloseHandle(m_process.hProcess);
+}
+
+bool Wizard::Running() const {
+    return m_process.hProcess && ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+struct Search {
+    DWORD pid;
+    const std::string* title;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != search->pid) return TRUE;
+    wchar_t wide[512] = L"";
+    ::GetWindowTextW(hwnd, wide, 512);
+    char title[1024] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, title, sizeof title, nullptr, nullptr);
+    if (*search->title == title) search->found.push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> Wizard::Windows(const std::string& title) const {
+    Search search{m_process.dwProcessId, &title, {}};
+    ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+Window Wizard::WaitWindow(const std::string& title, HWND other, DWORD timeoutMs) const {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        for (HWND hwnd : Windows(title)) {
+            if (hwnd != other && ::IsWindowVisible(hwnd)) return Window(hwnd);
+        }
+        if (!Running()) break;
+    }
+    ADD_FAILURE() << "no window titled \"" << title << "\" appeared";
+    return Window();
+}
+
+Window Wizard::WaitPrompt(HWND previous, DWORD timeoutMs) const {
+    Window prompt = WaitWindow("Kelvo:Caution", previous, timeoutMs);
+    if (!prompt.Handle()) return prompt;
+    // Ready once the dialog manager has put the focus into the message field.
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+        if (prompt.Focus().Handle() == prompt.Control(1002).Handle()) break;
+    }
+    return prompt;
+}
+
+bool Wizard::NoWindowFor(const std::string& title, DWORD ms) const {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(10)) {
+        for (HWND hwnd : Windows(title)) {
+            if (::IsWindowVisible(hwnd)) return false;
+        }
+    }
+    return true;
+}
+
+DWORD Wizard::WaitExit(DWORD timeoutMs) {
+    if (!m_process.hProcess) return STILL_ACTIVE;
+    if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+}  // namespace bench

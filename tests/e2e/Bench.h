@@ -1,0 +1,144 @@
+// The end-to-end bench: lays out a simulated PC (registry, folders), starts the real setup program, and works
+// it through its windows as a user with a screen reader would.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Every wait of the bench gives up after this long; a test never hangs.
+constexpr DWORD kTimeoutMs = 15000;
+
+// --- The simulated PC's registry (HKEY_LOCAL_MACHINE) ---
+void SetMachineString(const std::string& key, const std::string& value, const std::string& text,
+                      DWORD type = REG_SZ);
+void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type);
+void DeleteMachineValue(const std::string& key, const std::string& value);
+void DeleteMachineTree(const std::string& key);
+bool MachineValueExists(const std::string& key, const std::string& value);
+
+extern const char kNtDeviceKey[];
+extern const char kVistaDeviceKey[];
+extern const char kDriverInstallKey[];
+extern const char kWindowsNtKey[];
+extern const char kWindowsKey[];
+
+// Puts the registry keys that the scenarios touch back as a new simulated PC has them: no display, no
+// driver, no screen readers, Windows 7. Called before and after every scenario.
+void ResetMachine();
+
+// --- Files ---
+std::string DistFolder();  // the laid-out shipped folder of this build
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+void MakeFolders(const std::string& path);
+void RemoveTree(const std::string& path);
+void CopyTree(const std::string& from, const std::string& to);
+
+// A fresh folder on C: for one scenario, removed when the object goes; holds a copy of the shipped folder.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& Root() const { return m_root; }
+    std::string Setup() const { return m_root + "\\setup"; }  // the copy of the shipped folder
+    std::string Path(const std::string& relative) const { return m_root + "\\" + relative; }
+
+private:
+    std::string m_root;
+};
+
+// --- Windows of another process, as a screen reader sees them ---
+class Window {
+public:
+    Window() = default;
+    explicit Window(HWND hwnd) : m_hwnd(hwnd) {}
+
+    HWND Handle() const { return m_hwnd; }
+    bool Exists() const { return m_hwnd && ::IsWindow(m_hwnd); }
+    std::string Text() const;      // WM_GETTEXT, ANSI
+    std::wstring TextW() const;    // WM_GETTEXT, wide
+    LONG Style() const { return ::GetWindowLongA(m_hwnd, GWL_STYLE); }
+    LONG ExStyle() const { return ::GetWindowLongA(m_hwnd, GWL_EXSTYLE); }
+    bool Visible() const { return ::IsWindowVisible(m_hwnd); }
+    bool Enabled() const { return ::IsWindowEnabled(m_hwnd); }
+    Window Control(int id) const { return Window(::GetDlgItem(m_hwnd, id)); }
+    int Id() const { return ::GetDlgCtrlID(m_hwnd); }
+    std::string ClassName() const;
+
+    // The control of this window's thread that has the keyboard focus.
+    Window Focus() const;
+    // EM_GETSEL of an edit control: first and one-past-last selected character.
+    std::pair<int, int> Selection() const;
+
+    // Keys as the user presses them: posted to the focused control, so they pass the dialog manager.
+    void PressEnter() const;
+    void PressEscape() const;
+    void PressTab() const;
+    // A click on a visible button of this dialog (nothing happens when the button is disabled).
+    void Click(int id) const;
+    // BN_CLICKED for a control, as another program can send it to a hidden button.
+    void SendClicked(int id) const;
+    void PostSysCommand(UINT command) const;
+
+    // Waits until the window is destroyed; false on timeout.
+    bool WaitGone(DWORD timeoutMs = kTimeoutMs) const;
+
+private:
+    void PostKey(WPARAM key) const;
+
+    HWND m_hwnd = nullptr;
+};
+
+// --- The setup program, started for one scenario ---
+struct StartOptions {
+    std::string folder;            // the folder that holds the program (default: the sandbox's setup copy)
+    std::string currentDirectory;  // default: the program's folder
+    std::string program;           // the program file's name in the folder (default: the setup's)
+    std::string arguments;         // added after the quoted program path
+};
+
+class Wizard {
+public:
+    explicit Wizard(const StartOptions& options);
+    ~Wizard();  // a program still running is ended, and the scenario fails
+    Wizard(const Wizard&) = delete;
+    Wizard& operator=(const Wizard&) = delete;
+
+    DWORD ProcessId() const { return m_process.dwProcessId; }
+    bool Running() const;
+
+    // A visible top-level window of the program with exactly this title (UTF-8); an invalid Window on timeout
+    // (the scenario then fails). `other` skips a window still closing from an earlier step.
+    Window WaitWindow(const std::string& title, HWND other = nullptr, DWORD timeoutMs = kTimeoutMs) const;
+    // The main setup window.
+    Window WaitMain() const { return WaitWindow("setup 3.09.12.16"); }
+    // The next prompt dialog; it has the focus in its message field once it is ready.
+    Window WaitPrompt(HWND previous = nullptr, DWORD timeoutMs = kTimeoutMs) const;
+    // True when no visible window with the title appears within the time.
+    bool NoWindowFor(const std::string& title, DWORD ms) const;
+
+    // The exit code, or STILL_ACTIVE on timeout.
+    DWORD WaitExit(DWORD timeoutMs = kTimeoutMs);
+
+    // Windows of the program with the title, visible or not.
+    std::vector<HWND> Windows(const std::string& title) const;
+
+private:
+    PROCESS_INFORMATION m_process{};
+    bool m_exited = false;
+};
+
+// Answers a prompt with ENTER and waits for it to close; returns the text it showed.
+std::string AnswerEnter(const Window& prompt);
+std::string AnswerEscape(const Window& prompt);
+
+}  // namespace bench

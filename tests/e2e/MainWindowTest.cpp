@@ -1,0 +1,145 @@
+// The main setup window: the family decided at start-up, the port probe, the About dialog, and leaving.
+#include "Scenario.h"
+
+using namespace bench;
+
+namespace {
+constexpr char kMainTitle[] = "setup 3.09.12.16";
+constexpr char kAboutTitle[] = "关于 Kelvo Braille display setup";
+}
+
+class MainWindow : public Scenario {
+protected:
+    // Opens the window with the product name under the Windows NT key and reads the port button's state.
+    bool ReadPortEnabledWith(const char* productName, const char* deviceKey) {
+        SetMachineString(kWindowsNtKey, "ProductName", productName);
+        SetMachineString(deviceKey, "PortName", "COM3");
+        Wizard wizard(Setup());
+        Window main = wizard.WaitMain();
+        bool enabled = main.Control(kReadPort).Enabled();
+        main.Click(kQuit);
+        EXPECT_TRUE(main.WaitGone());
+        wizard.WaitExit();
+        return enabled;
+    }
+};
+
+TEST_F(MainWindow, OpensWithItsControlsAndBeginFocused) {
+    Wizard wizard(Setup());
+    Window main = wizard.WaitMain();
+    ASSERT_TRUE(main.Exists());
+    EXPECT_EQ(0, main.Style() & WS_SYSMENU) << "no close button";
+    EXPECT_NE(0, main.ExStyle() & WS_EX_APPWINDOW);
+    EXPECT_EQ("Begin", main.Control(kBegin).Text());
+    EXPECT_EQ("Read Virtual COM Port", main.Control(kReadPort).Text());
+    EXPECT_EQ("Quit", main.Control(kQuit).Text());
+    EXPECT_EQ(BS_DEFPUSHBUTTON, main.Control(kQuit).Style() & 0x0F);
+    EXPECT_FALSE(main.Control(kButton3).Visible());
+    EXPECT_FALSE(main.Control(kReadPort).Enabled()) << "no display registered";
+    EXPECT_EQ(main.Control(kBegin).Handle(), main.Focus().Handle());
+    main.Click(kQuit);
+    EXPECT_TRUE(main.WaitGone());
+    EXPECT_NE(STILL_ACTIVE, wizard.WaitExit());
+}
+
+TEST_F(MainWindow, FamilyComesFromTheProductNameAndPicksTheDeviceKey) {
+    // A case-sensitive "Vista" anywhere makes the Vista family, which reads the key without Mi_00.
+    EXPECT_TRUE(ReadPortEnabledWith("Windows Vista (TM) Ultimate", kVistaDeviceKey));
+    EXPECT_FALSE(ReadPortEnabledWith("Windows Vista (TM) Ultimate", kNtDeviceKey));
+    for (const char* nt : {"Microsoft Windows XP", "Windows 7 Ultimate", "Windows Server 2008", "Windows vista"}) {
+        ResetMachine();
+        EXPECT_TRUE(ReadPortEnabledWith(nt, kNtDeviceKey)) << nt;
+        ResetMachine();
+        EXPECT_FALSE(ReadPortEnabledWith(nt, kVistaDeviceKey)) << nt;
+    }
+}
+
+TEST_F(MainWindow, FallbackProductNameDecidesWhenTheNtKeyHasNone) {
+    DeleteMachineValue(kWindowsNtKey, "ProductName");
+    SetMachineString(kWindowsKey, "ProductName", "Windows Vista");
+    SetMachineString(kVistaDeviceKey, "PortName", "COM5");
+    Wizard wizard(Setup());
+    Window main = wizard.WaitMain();
+    EXPECT_TRUE(main.Control(kReadPort).Enabled());
+    main.PressEscape();
+    EXPECT_TRUE(main.WaitGone());
+    wizard.WaitExit();
+}
+
+TEST_F(MainWindow, NoProductNameAtAllShowsTheMessageBoxFirstThenTheNtFamily) {
+    DeleteMachineValue(kWindowsNtKey, "ProductName");
+    SetMachineString(kNtDeviceKey, "PortName", "COM4");
+    Wizard wizard(Setup());
+    Window box = wizard.WaitWindow("Kelvo Braille display setup");
+    ASSERT_TRUE(box.Exists());
+    EXPECT_TRUE(wizard.Windows(kMainTitle).empty() || !Window(wizard.Windows(kMainTitle)[0]).Visible())
+        << "the message box comes before the main window is visible";
+    bool saysIt = false;
+    for (HWND child = ::GetWindow(box.Handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (Window(child).Text() == "get windows version failed") saysIt = true;
+    }
+    EXPECT_TRUE(saysIt);
+    box.PressEnter();
+    Window main = wizard.WaitMain();
+    EXPECT_TRUE(main.Control(kReadPort).Enabled()) << "the NT family's key decides";
+    main.PressEscape();
+    EXPECT_TRUE(main.WaitGone());
+    wizard.WaitExit();
+}
+
+TEST_F(MainWindow, PortNameOfEightyCharactersCountsAsMissing) {
+    SetMachineString(kNtDeviceKey, "PortName", std::string(80, 'C'));
+    Wizard wizard(Setup());
+    Window main = wizard.WaitMain();
+    EXPECT_FALSE(main.Control(kReadPort).Enabled());
+    main.PressEscape();
+    EXPECT_TRUE(main.WaitGone());
+    wizard.WaitExit();
+}
+
+TEST_F(MainWindow, QuitEnterOnQuitAndEscapeAllLeaveWithoutAPrompt) {
+    {
+        Wizard wizard(Setup());
+        Window main = wizard.WaitMain();
+        main.Click(kQuit);
+        EXPECT_TRUE(main.WaitGone());
+        EXPECT_NE(STILL_ACTIVE, wizard.WaitExit());
+        EXPECT_TRUE(wizard.Windows("Kelvo:Caution").empty());
+    }
+    {
+        Wizard wizard(Setup());
+        Window main = wizard.WaitMain();
+        main.PressTab();  // Begin -> Quit: the port button is disabled and Button3 hidden
+        for (int i = 0; i < 100 && main.Focus().Handle() != main.Control(kQuit).Handle(); ++i) ::Sleep(10);
+        ASSERT_EQ(main.Control(kQuit).Handle(), main.Focus().Handle());
+        main.PressEnter();
+        EXPECT_TRUE(main.WaitGone());
+        EXPECT_NE(STILL_ACTIVE, wizard.WaitExit());
+    }
+    {
+        Wizard wizard(Setup());
+        Window main = wizard.WaitMain();
+        main.PressEscape();
+        EXPECT_TRUE(main.WaitGone());
+        EXPECT_NE(STILL_ACTIVE, wizard.WaitExit());
+    }
+}
+
+TEST_F(MainWindow, SystemCommandsSixteenToThirtyOneOpenTheAboutDialog) {
+    Wizard wizard(Setup());
+    Window main = wizard.WaitMain();
+    for (UINT command : {0x0010u, 0x0015u, 0x001Fu}) {
+        main.PostSysCommand(command);
+        Window about = wizard.WaitWindow(kAboutTitle);
+        ASSERT_TRUE(about.Exists()) << command;
+        EXPECT_EQ(L"关于 Kelvo Braille display setup", about.TextW());
+        EXPECT_EQ(L"确定", about.Control(IDOK).TextW());
+        about.PressEscape();
+        EXPECT_TRUE(about.WaitGone());
+    }
+    main.PostSysCommand(0x0020);  // not the About item
+    EXPECT_TRUE(wizard.NoWindowFor(kAboutTitle, 300));
+    main.PressEscape();
+    EXPECT_TRUE(main.WaitGone());
+    wizard.WaitExit();
+}
