@@ -7,7 +7,8 @@ CDialog::CDialog(UINT templateId, CWnd* pParent) : m_templateId(templateId), m_p
 
 INT_PTR CDialog::DoModal() {
     HWND owner = m_pParent ? m_pParent->m_hWnd : AfxGetMainWndHandle();
-    return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc,
+    // The templates hold their texts in Unicode; a wide dialog keeps the Chinese ones whole in any code page.
+    return ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_templateId), owner, DialogProc,
                              reinterpret_cast<LPARAM>(this));
 }
 

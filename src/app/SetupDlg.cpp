@@ -40,11 +40,12 @@ BOOL CSetupDlg::OnInitDialog() {
 
     HMENU sysMenu = ::GetSystemMenu(m_hWnd, FALSE);
     if (sysMenu) {
-        char about[256] = "";
-        ::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, sizeof about);
-        if (about[0] != '\0') {
-            ::AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+        // Wide, like the string table itself, so the Chinese item reads right in any code page.
+        wchar_t about[256] = L"";
+        ::LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, 256);
+        if (about[0] != L'\0') {
+            ::AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
         }
     }
 

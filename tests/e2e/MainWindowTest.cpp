@@ -12,6 +12,7 @@ class MainWindow : public Scenario {
 protected:
     // Opens the window with the product name under the Windows NT key and reads the port button's state.
     bool ReadPortEnabledWith(const char* productName, const char* deviceKey) {
+        ResetMachine();
         SetMachineString(kWindowsNtKey, "ProductName", productName);
         SetMachineString(deviceKey, "PortName", "COM3");
         Wizard wizard(Setup());
@@ -47,9 +48,7 @@ TEST_F(MainWindow, FamilyComesFromTheProductNameAndPicksTheDeviceKey) {
     EXPECT_TRUE(ReadPortEnabledWith("Windows Vista (TM) Ultimate", kVistaDeviceKey));
     EXPECT_FALSE(ReadPortEnabledWith("Windows Vista (TM) Ultimate", kNtDeviceKey));
     for (const char* nt : {"Microsoft Windows XP", "Windows 7 Ultimate", "Windows Server 2008", "Windows vista"}) {
-        ResetMachine();
         EXPECT_TRUE(ReadPortEnabledWith(nt, kNtDeviceKey)) << nt;
-        ResetMachine();
         EXPECT_FALSE(ReadPortEnabledWith(nt, kVistaDeviceKey)) << nt;
     }
 }
