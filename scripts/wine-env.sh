@@ -3,6 +3,8 @@ kelvo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
 KELVO_DISPLAY=${KELVO_DISPLAY:-:87}
 kelvo_wine_user=kelvo-wine
+kelvo_lock_base=/tmp/kelvo-wine-$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8)
+kelvo_run_lock=$kelvo_lock_base.run.lock
 export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export DISPLAY=$KELVO_DISPLAY
 
@@ -59,5 +61,5 @@ kelvo_wine_ready() {
         kelvo_display_ready
         kelvo_prefix_ready
         kelvo_server_ready
-    ) 9>"/tmp/kelvo-wine$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8).lock"
+    ) 9>"$kelvo_lock_base.lock"
 }
