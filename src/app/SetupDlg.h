@@ -54,6 +54,11 @@ private:
     void OnButton3();
 
     void ShowPort(const PortFamily& family);
+    void UpdateDolphin(const DolphinFamily& family);
+    void RunSetup(const SetupFamily& family);
+    bool RunDriverInstaller(const char* installer);
+    void WaitForDevice(const SetupFamily& family, std::string& registry);
+    void WaitForWindowEyesClosed();
 
     static const MessageMapEntry kMessageMap[];
 

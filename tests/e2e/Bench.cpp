@@ -20,8 +20,8 @@ const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type) {
     HKEY handle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                               &handle, nullptr))
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr))
         << key;
     LONG status = ::RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                    static_cast<DWORD>(bytes.size()));
@@ -154,8 +154,8 @@ Sandbox::~Sandbox() { RemoveTree(m_root); }
 
 std::string Window::Text() const {
     char text[4096] = "";
-    ::SendMessageTimeoutA(m_hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                          kTimeoutMs, nullptr);
+    ::SendMessageTimeoutA(m_hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kTimeoutMs,
+                          nullptr);
     return text;
 }
 
@@ -227,6 +227,18 @@ std::string AnswerEscape(const Window& prompt) {
     return text;
 }
 
+OtherWindow::OtherWindow(const std::string& title, bool foreground) {
+    m_hwnd = ::CreateWindowExA(0, "STATIC", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 80, nullptr,
+                               nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    EXPECT_TRUE(m_hwnd) << title;
+    if (foreground) ::SetForegroundWindow(m_hwnd);
+}
+
+void OtherWindow::Close() {
+    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    m_hwnd = nullptr;
+}
+
 // ---------------------------------------------------------------- the program
 
 Wizard::Wizard(const StartOptions& options) {
@@ -238,8 +250,8 @@ Wizard::Wizard(const StartOptions& options) {
     startup.cb = sizeof startup;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current.c_str(),
-                          &startup, &m_process)) {
+    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current.c_str(), &startup,
+                          &m_process)) {
         ADD_FAILURE() << "could not start " << program << ": error " << ::GetLastError();
         m_process = PROCESS_INFORMATION{};
     }

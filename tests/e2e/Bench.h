@@ -13,8 +13,7 @@ namespace bench {
 constexpr DWORD kTimeoutMs = 15000;
 
 // --- The simulated PC's registry (HKEY_LOCAL_MACHINE) ---
-void SetMachineString(const std::string& key, const std::string& value, const std::string& text,
-                      DWORD type = REG_SZ);
+void SetMachineString(const std::string& key, const std::string& value, const std::string& text, DWORD type = REG_SZ);
 void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type);
 void DeleteMachineValue(const std::string& key, const std::string& value);
 void DeleteMachineTree(const std::string& key);
@@ -64,8 +63,8 @@ public:
 
     HWND Handle() const { return m_hwnd; }
     bool Exists() const { return m_hwnd && ::IsWindow(m_hwnd); }
-    std::string Text() const;      // WM_GETTEXT, ANSI
-    std::wstring TextW() const;    // WM_GETTEXT, wide
+    std::string Text() const;    // WM_GETTEXT, ANSI
+    std::wstring TextW() const;  // WM_GETTEXT, wide
     LONG Style() const { return ::GetWindowLongA(m_hwnd, GWL_STYLE); }
     LONG ExStyle() const { return ::GetWindowLongA(m_hwnd, GWL_EXSTYLE); }
     bool Visible() const { return ::IsWindowVisible(m_hwnd); }
@@ -135,6 +134,22 @@ public:
 private:
     PROCESS_INFORMATION m_process{};
     bool m_exited = false;
+};
+
+// A top-level window of another program (this test process), such as a stand-in for Window-Eyes' window.
+class OtherWindow {
+public:
+    explicit OtherWindow(const std::string& title, bool foreground = false);
+    ~OtherWindow() { Close(); }
+    OtherWindow(const OtherWindow&) = delete;
+    OtherWindow& operator=(const OtherWindow&) = delete;
+
+    HWND Handle() const { return m_hwnd; }
+    bool Exists() const { return m_hwnd && ::IsWindow(m_hwnd); }
+    void Close();
+
+private:
+    HWND m_hwnd = nullptr;
 };
 
 // Answers a prompt with ENTER and waits for it to close; returns the text it showed.

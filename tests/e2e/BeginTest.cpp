@@ -1,0 +1,255 @@
+// "Begin" end to end: the driver installer, the wait for the display's port with its prompts and timers, the
+// port announcement and the final message; every end with exit code 4.
+#include "Scenario.h"
+
+using namespace bench;
+
+namespace {
+constexpr char kVistaProduct[] = "Windows Vista (TM) Home Premium";
+constexpr char kNtConnect[] =
+    "Please connect Kelvo braille display to your computer and wait.\r\nPress ESC to quit if you want.";
+constexpr char kVistaConnect[] =
+    "Please connect Kelvo Braille Display to your computer.\r\nPress ENTER after hearing two beeps from "
+    "display.\r\nPress ESC to quit if you want.";
+constexpr char kVistaRetry[] = "Please press ENTER to try again.\r\nIf you want to quit,press ESC.";
+constexpr char kFinished[] =
+    "Congratulations! Kelvo Braille Display setup has been completed successfully !\r\nPlease press ENTER to "
+    "finish !";
+constexpr char kDriverFailed[] = "Error!Driver failed\r\nPlease press ENTER and Kelvo Setup will be closed!";
+
+std::string Announcement(const std::string& port) {
+    return "Kelvo Braille Display at " + port + "   \r\nPlease press ENTER to continue";
+}
+}  // namespace
+
+class Begin : public Scenario {
+protected:
+    void SetUp() override {
+        Scenario::SetUp();
+        ::SetEnvironmentVariableA("KELVO_SIM_LOG", InstallerLog().c_str());
+    }
+    void TearDown() override {
+        ::SetEnvironmentVariableA("KELVO_SIM_LOG", nullptr);
+        Scenario::TearDown();
+    }
+
+    // One line per run of the stand-in driver installer: its current folder, a tab, its command line.
+    std::string InstallerLog() const { return m_sandbox.Path("installer.log"); }
+    std::string InstallerRuns() const { return ReadFileBytes(InstallerLog()); }
+
+    // Starts the wizard and presses "Begin"; `main` is the main setup window.
+    void StartAndBegin(Wizard& wizard, Window& main) {
+        main = wizard.WaitMain();
+        ASSERT_TRUE(main.Exists());
+        main.Click(kBegin);
+    }
+
+    // The next prompt, answered with ENTER; its text.
+    std::string Next(Wizard& wizard) {
+        Window prompt = wizard.WaitPrompt(m_previous);
+        if (!prompt.Handle()) return "<no prompt>";
+        m_previous = prompt.Handle();
+        return AnswerEnter(prompt);
+    }
+    Window NextPrompt(Wizard& wizard) {
+        Window prompt = wizard.WaitPrompt(m_previous);
+        m_previous = prompt.Handle();
+        return prompt;
+    }
+
+    HWND m_previous = nullptr;
+};
+
+TEST_F(Begin, NtFamilyRunsTheInstallerAnnouncesThePortAndEndsWithFour) {
+    SetMachineString(kNtDeviceKey, "PortName", "COM3");
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    Window announcement = NextPrompt(wizard);
+    EXPECT_FALSE(main.Visible()) << "the main window is hidden for the whole run";
+    EXPECT_FALSE(main.Control(kBegin).Enabled());
+    EXPECT_TRUE(main.Control(kReadPort).Enabled()) << "enabled although the window stays hidden";
+    EXPECT_EQ(Announcement("COM3"), AnswerEnter(announcement));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    std::string runs = InstallerRuns();
+    EXPECT_EQ(m_sandbox.Setup() + "\t\"" + m_sandbox.Setup() + "\\driverfornt\\Kelvo Braille display driver.exe\"\r\n",
+              runs);
+    EXPECT_TRUE(MachineValueExists(kDriverInstallKey, "ProductName")) << "the stand-in registered the driver";
+}
+
+TEST_F(Begin, InstallerIsFoundWhateverTheCurrentDirectory) {
+    SetMachineString(kNtDeviceKey, "PortName", "COM3");
+    StartOptions options = Setup();
+    options.currentDirectory = m_sandbox.Root();  // a shortcut or the Run box may start it from elsewhere
+    Wizard wizard(options);
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(Announcement("COM3"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_NE(std::string::npos, InstallerRuns().find("driverfornt\\Kelvo Braille display driver.exe\""));
+}
+
+TEST_F(Begin, UnquotedSearchPathCannotRunAPlantedProgram) {
+    SetMachineString(kNtDeviceKey, "PortName", "COM3");
+    // A planted driverfornt\Kelvo.exe would run first for an unquoted command line with blanks.
+    ASSERT_TRUE(::CopyFileA((m_sandbox.Setup() + "\\driverfornt\\Kelvo Braille display driver.exe").c_str(),
+                            (m_sandbox.Setup() + "\\driverfornt\\Kelvo.exe").c_str(), FALSE));
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(Announcement("COM3"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    std::string runs = InstallerRuns();
+    EXPECT_NE(std::string::npos, runs.find("\\Kelvo Braille display driver.exe\""));
+    EXPECT_EQ(1, std::count(runs.begin(), runs.end(), '\n')) << runs;
+}
+
+TEST_F(Begin, MissingInstallerEndsWithTheDriverFailure) {
+    RemoveTree(m_sandbox.Setup() + "\\driverfornt");
+    SetMachineString(kNtDeviceKey, "PortName", "COM3");
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(kDriverFailed, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, VistaFamilySkipsTheInstallerOnlyWhenTheDriverIsRegistered) {
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    SetMachineString(kVistaDeviceKey, "PortName", "COM4");
+    SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+    {
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        EXPECT_EQ(Announcement("COM4"), Next(wizard));
+        EXPECT_EQ(kFinished, Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+        EXPECT_EQ("", InstallerRuns());
+    }
+    DeleteMachineTree("SOFTWARE\\Silicon Laboratories, Inc.");
+    m_previous = nullptr;
+    {
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        EXPECT_EQ(Announcement("COM4"), Next(wizard));
+        EXPECT_EQ(kFinished, Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+        EXPECT_NE(std::string::npos, InstallerRuns().find("driverforvista\\Kelvo Braille display driver.exe\""));
+    }
+}
+
+TEST_F(Begin, NtConnectPromptClosesByItselfOnceThePortIsRegistered) {
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    Window connect = NextPrompt(wizard);
+    EXPECT_EQ(kNtConnect, connect.Control(kMessageField).Text());
+    EXPECT_EQ(connect.Control(kMessageField).Handle(), connect.Focus().Handle());
+    EXPECT_TRUE(wizard.Running());
+    SetMachineString(kNtDeviceKey, "PortName", "COM6");
+    EXPECT_TRUE(connect.WaitGone(2000)) << "the watch timer closes it without a key";
+    EXPECT_EQ(Announcement("COM6"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, VistaConnectPromptWaitsForEnterWhenOnlyTheVistaKeyAppears) {
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    Window connect = NextPrompt(wizard);
+    EXPECT_EQ(kVistaConnect, connect.Control(kMessageField).Text());
+    SetMachineString(kVistaDeviceKey, "PortName", "COM8");
+    EXPECT_FALSE(connect.WaitGone(600)) << "the watch timer reads only the NT-family key";
+    AnswerEnter(connect);
+    EXPECT_EQ(Announcement("COM8"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, VistaRetryPassReadsBeforeItsPromptSoOneMorePromptFollows) {
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(kVistaConnect, Next(wizard));
+    EXPECT_EQ(kVistaRetry, Next(wizard));
+    EXPECT_EQ(kVistaRetry, Next(wizard)) << "no port yet: the retries have no limit";
+    Window retry = NextPrompt(wizard);
+    SetMachineString(kVistaDeviceKey, "PortName", "COM9");
+    EXPECT_EQ(kVistaRetry, AnswerEnter(retry));
+    EXPECT_EQ(kVistaRetry, Next(wizard)) << "the pass that found the port still shows its prompt";
+    EXPECT_EQ(Announcement("COM9"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, NtRetryPromptRepeatsTheConnectPromptAndTheTimerClosesIt) {
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(kNtConnect, Next(wizard));
+    Window retry = NextPrompt(wizard);
+    EXPECT_EQ(kNtConnect, retry.Control(kMessageField).Text());
+    SetMachineString(kNtDeviceKey, "PortName", "COM10");
+    // The open retry prompt and the one more pass it brings are both closed by the timer.
+    EXPECT_EQ(Announcement("COM10"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, PortThatVanishesAfterTheWaitKeepsTheLastValueRead) {
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(kVistaConnect, Next(wizard));
+    Window retry = NextPrompt(wizard);
+    SetMachineString(kVistaDeviceKey, "PortName", "COM11");
+    AnswerEnter(retry);
+    Window last = NextPrompt(wizard);  // its pass read COM11 before showing it
+    DeleteMachineValue(kVistaDeviceKey, "PortName");
+    AnswerEnter(last);
+    EXPECT_EQ(Announcement("COM11"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(Begin, EscapeInTheConnectOrRetryPromptEndsAtOnceWithFour) {
+    {
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        AnswerEscape(NextPrompt(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+    }
+    m_previous = nullptr;
+    {
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        EXPECT_EQ(kNtConnect, Next(wizard));
+        AnswerEscape(NextPrompt(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+    }
+}
+
+TEST_F(Begin, ForeignWindowWithTheCautionTitleIsLeftAlone) {
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    Window connect = NextPrompt(wizard);
+    OtherWindow foreign("Kelvo:Caution - another program", true);
+    SetMachineString(kNtDeviceKey, "PortName", "COM12");
+    EXPECT_TRUE(connect.WaitGone(2000)) << "the search goes on below the foreign window";
+    EXPECT_TRUE(foreign.Exists());
+    EXPECT_EQ(Announcement("COM12"), Next(wizard));
+    EXPECT_EQ(kFinished, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
