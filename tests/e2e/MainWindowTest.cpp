@@ -6,7 +6,7 @@ using namespace bench;
 namespace {
 constexpr char kMainTitle[] = "setup 3.09.12.16";
 constexpr char kAboutTitle[] = "关于 Kelvo Braille display setup";
-}
+}  // namespace
 
 class MainWindow : public Scenario {
 protected:
