@@ -72,7 +72,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
         dialog->m_hWnd = hWnd;
         dialog->CenterWindow();
-        return dialog->OnInitDialog();
+        if (!dialog->OnInitDialog()) return FALSE;
+        // The first tab stop takes the focus through the dialog manager, as Windows does it: an edit field gets
+        // its whole text selected and a push button becomes the button that ENTER presses.
+        HWND first = ::GetNextDlgTabItem(hWnd, nullptr, FALSE);
+        if (!first) return TRUE;
+        ::SendMessageA(hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+        return FALSE;
     }
     auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
     if (!dialog) return FALSE;

@@ -34,13 +34,26 @@ TEST_F(MainWindow, OpensWithItsControlsAndBeginFocused) {
     EXPECT_EQ("Begin", main.Control(kBegin).Text());
     EXPECT_EQ("Read Virtual COM Port", main.Control(kReadPort).Text());
     EXPECT_EQ("Quit", main.Control(kQuit).Text());
-    EXPECT_EQ(BS_DEFPUSHBUTTON, main.Control(kQuit).Style() & 0x0F);
+    // Quit stays the dialog's default button; the focused Begin only looks like it while it has the focus.
+    EXPECT_EQ(MAKELONG(kQuit, DC_HASDEFID), ::SendMessageA(main.Handle(), DM_GETDEFID, 0, 0));
     EXPECT_FALSE(main.Control(kButton3).Visible());
     EXPECT_FALSE(main.Control(kReadPort).Enabled()) << "no display registered";
     EXPECT_EQ(main.Control(kBegin).Handle(), main.Focus().Handle());
     main.Click(kQuit);
     EXPECT_TRUE(main.WaitGone());
     EXPECT_NE(STILL_ACTIVE, wizard.WaitExit());
+}
+
+TEST_F(MainWindow, EnterOnTheFocusedBeginStartsTheSequence) {
+    SetMachineString(kNtDeviceKey, "PortName", "COM3");
+    Wizard wizard(Setup());
+    Window main = wizard.WaitMain();
+    ASSERT_EQ(main.Control(kBegin).Handle(), main.Focus().Handle());
+    main.PressEnter();
+    Window prompt = wizard.WaitPrompt();
+    EXPECT_EQ("Kelvo Braille Display at COM3   \r\nPlease press ENTER to continue", AnswerEnter(prompt));
+    AnswerEnter(wizard.WaitPrompt(prompt.Handle()));
+    EXPECT_EQ(4u, wizard.WaitExit());
 }
 
 TEST_F(MainWindow, FamilyComesFromTheProductNameAndPicksTheDeviceKey) {

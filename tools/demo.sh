@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# make demo: the real wizard under Wine on a simulated PC, pressed through as a blind user would. Leaves in
+# demo-out/ the transcript (what the screen reader speaks, and which key answered), a screenshot of every
+# dialog, the changes on the simulated PC, and, with espeak-ng, the transcript spoken to a WAV file.
+# PROFILE picks the simulated PC (nt, vista, none, we6, werunning, dolphinfail); INTERACTIVE=1 with DISPLAY set
+# opens the wizard on your own display for you to work it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+profile=${PROFILE:-nt}
+out=$root/demo-out
+
+win() { local p=$1; echo "Z:${p//\//\\}"; }
+
+rm -rf "$out"
+mkdir -p "$out"
+mode=""
+if [ "${INTERACTIVE:-}" = 1 ]; then
+    [ -n "${DISPLAY:-}" ] || { echo "INTERACTIVE=1 needs a display (DISPLAY is not set)" >&2; exit 2; }
+    export KELVO_DISPLAY=$DISPLAY KELVO_WINE_HOME=$build/wine-interactive
+    mode=interactive
+else
+    export KELVO_WINE_HOME=$build/wine
+fi
+[ "$(id -u)" -ne 0 ] || { id kelvo-wine >/dev/null 2>&1 && chown kelvo-wine "$out"; } || true
+chmod 777 "$out"
+
+"$root/scripts/wine-run" "$build/tools/kelvo_demo.exe" "$profile" "$(win "$build/dist")" "$(win "$out")" $mode
+
+for shot in "$out"/*.bmp; do
+    [ -e "$shot" ] || continue
+    convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+done
+if command -v espeak-ng >/dev/null && [ -s "$out/spoken.txt" ]; then
+    espeak-ng -f "$out/spoken.txt" -w "$out/spoken.wav" && echo "spoken transcript: demo-out/spoken.wav"
+fi
+echo "transcript, screenshots and changes: demo-out/"

@@ -1,0 +1,200 @@
+// The demo: runs the real wizard on a simulated PC and presses through it as a blind user would, writing a
+// transcript of what the screen reader speaks, a screenshot of every dialog and the changes the run made.
+// Usage: kelvo_demo.exe PROFILE SETUP-FOLDER OUT-FOLDER [interactive]
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "Bench.h"
+#include "Screenshot.h"
+#include "SimulatedPc.h"
+
+using namespace bench;
+
+namespace {
+constexpr DWORD kUserDelayMs = 3000;  // how long the user takes to plug in the display or close Window-Eyes
+constexpr DWORD kReadingMs = 400;     // time to hear a message before answering it
+
+class Transcript {
+public:
+    Transcript(const std::string& folder) : m_folder(folder), m_out(folder + "\\transcript.txt", std::ios::binary) {}
+
+    void Line(const std::string& text) {
+        m_out << text << "\r\n";
+        m_out.flush();
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    // What the screen reader says: the dialog's title, then the focused field's text, one line at a time.
+    void Spoken(const std::string& text) {
+        std::ofstream spoken(m_folder + "\\spoken.txt", std::ios::binary | std::ios::app);
+        spoken << text << "\n";
+    }
+    std::string Shot(HWND window, const std::string& name) {
+        char file[64];
+        std::snprintf(file, sizeof file, "%02d-%s.bmp", ++m_shots, name.c_str());
+        SaveScreenshot(window, m_folder + "\\" + file);
+        return file;
+    }
+
+private:
+    std::string m_folder;
+    std::ofstream m_out;
+    int m_shots = 0;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string result = "\"";
+    for (char c : text) {
+        if (c == '\r') continue;
+        result += c == '\n' ? std::string(" / ") : std::string(1, c);
+    }
+    return result + "\"";
+}
+
+std::string IniValue(const std::string& file, const char* key) {
+    char value[256] = "";
+    ::GetPrivateProfileStringA("driver", key, "(none)", value, sizeof value, file.c_str());
+    return value;
+}
+
+void ListFiles(Transcript& transcript, const std::string& folder, const std::string& label) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        transcript.Line("  " + label + "\\" + found.cFileName + " (" + std::to_string(found.nFileSizeLow) +
+                        " bytes" + ((found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? ", read-only" : "") + ")");
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
+void WriteChanges(Transcript& transcript, const demo::Profile& profile) {
+    transcript.Line("");
+    transcript.Line("Changes on the simulated PC:");
+    if (!profile.windowEyes.empty()) {
+        std::string users = std::string(demo::kWindowEyesFolder) +
+                            (profile.windowEyes[0] == '6' ? "\\Users\\Default" : "\\users\\default");
+        transcript.Line("  WINEYES.INI [driver] brailleport=" + IniValue(users + "\\WINEYES.INI", "brailleport") +
+                        " brailledrivername=" + IniValue(users + "\\WINEYES.INI", "brailledrivername"));
+        ListFiles(transcript, demo::kWindowEyesFolder, "Window-Eyes");
+        ListFiles(transcript, users, "Window-Eyes\\users\\default");
+    }
+    if (profile.dolphin) {
+        std::string dolphin = demo::kDolphinFolder;
+        for (const char* hal : {"\\Hal1002\\Settings", "\\Hal1101\\Settings", "\\Hal1003\\Settings"}) {
+            ListFiles(transcript, dolphin + hal, std::string("Dolphin") + hal);
+        }
+        ListFiles(transcript, std::string("C:\\Users\\") + demo::kOwner + "\\AppData\\Local\\dolphin\\Hal1101\\Settings",
+                  "AppData\\Local\\dolphin\\Hal1101\\Settings");
+        ListFiles(transcript, dolphin + "\\Sam\\kelvo", "Dolphin\\Sam\\kelvo");
+    }
+}
+
+// The next prompt dialog of the wizard, ready with the focus in its field; none once the wizard has ended.
+Window NextPrompt(const Wizard& wizard, HWND previous) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 120000; ::Sleep(10)) {
+        for (HWND hwnd : wizard.Windows("Kelvo:Caution")) {
+            if (hwnd == previous || !::IsWindowVisible(hwnd)) continue;
+            Window prompt(hwnd);
+            for (int i = 0; i < 200 && prompt.Focus().Handle() != prompt.Control(1002).Handle(); ++i) ::Sleep(10);
+            return prompt;
+        }
+        if (!wizard.Running()) break;
+    }
+    return Window();
+}
+
+// Answers one prompt as the user would: a message is heard and answered with ENTER; during a wait the user
+// does what it asks (plugs in the display, closes Window-Eyes) and presses ENTER if it does not close itself.
+void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& profile, OtherWindow* windowEyes,
+            bool pressKeys) {
+    Window field = prompt.Control(1002);
+    std::string text = field.Text();
+    bool wait = !prompt.Control(IDOK).Visible();
+    std::string shot = transcript.Shot(prompt.Handle(), wait ? "wait-prompt" : "message-prompt");
+    transcript.Line(std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], focused field says " +
+                    Quoted(text));
+    transcript.Spoken(text);
+    if (wait && text.find("connect") != std::string::npos) {
+        ::Sleep(kUserDelayMs);
+        demo::PlugInDisplay(profile, "COM3");
+        transcript.Line("  The user plugs in the display; Windows registers it as COM3.");
+    } else if (wait && text.find("Window-eyes") != std::string::npos && windowEyes) {
+        ::Sleep(kUserDelayMs);
+        windowEyes->Close();
+        transcript.Line("  The user closes Window-Eyes.");
+    } else {
+        ::Sleep(kReadingMs);
+    }
+    if (wait && prompt.WaitGone(1500)) {
+        transcript.Line("  The prompt closes by itself.");
+        return;
+    }
+    if (!pressKeys) {
+        prompt.WaitGone(INFINITE);
+        return;
+    }
+    prompt.PressEnter();
+    prompt.WaitGone();
+    transcript.Line("  The user presses ENTER.");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    demo::Profile profile;
+    if (argc < 4 || !demo::FindProfile(argv[1], profile)) {
+        std::fprintf(stderr, "usage: kelvo_demo PROFILE SETUP-FOLDER OUT-FOLDER [interactive]\nprofiles: %s\n",
+                     demo::ProfileNames());
+        return 2;
+    }
+    // The user runs the setup from a folder of its own, as unpacked from the shipped archive.
+    std::string setup = "C:\\Kelvo setup";
+    RemoveTree(setup);
+    CopyTree(argv[2], setup);
+    Transcript transcript(argv[3]);
+    bool interactive = argc > 4 && std::string(argv[4]) == "interactive";
+
+    demo::LayOut(profile);
+    transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name + "\": " +
+                    (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
+                    (profile.windowEyes.empty() ? "no Window-Eyes" : "Window-Eyes " + profile.windowEyes) +
+                    (profile.windowEyesRunning ? " (running)" : "") + ", " +
+                    (profile.dolphin ? (profile.dolphinBroken ? "Dolphin without its settings folders" : "Dolphin")
+                                     : "no Dolphin") +
+                    ", display not plugged in.");
+    std::unique_ptr<OtherWindow> windowEyes;
+    if (profile.windowEyesRunning) windowEyes = std::make_unique<OtherWindow>("Window-Eyes");
+
+    Wizard wizard({setup, "", "", ""});
+    Window main = wizard.WaitMain();
+    if (!main.Exists()) return 1;
+    std::string shot = transcript.Shot(main.Handle(), "main-window");
+    transcript.Line("Main window \"setup 3.09.12.16\" [" + shot + "], focus on " + Quoted(main.Focus().Text()) +
+                    "; \"Read Virtual COM Port\" is " + (main.Control(1001).Enabled() ? "enabled" : "disabled") +
+                    ".");
+    transcript.Spoken("setup 3.09.12.16. " + main.Focus().Text() + " button.");
+    if (interactive) {
+        transcript.Line("  Your turn: work the wizard with the keyboard; the display is plugged in for you.");
+    } else {
+        ::Sleep(kReadingMs);
+        main.PressEnter();
+        transcript.Line("  The user presses ENTER on \"Begin\".");
+    }
+
+    HWND previous = nullptr;
+    while (wizard.Running()) {
+        Window prompt = NextPrompt(wizard, previous);
+        if (!prompt.Handle()) break;
+        previous = prompt.Handle();
+        Answer(transcript, prompt, profile, windowEyes.get(), !interactive);
+    }
+    DWORD code = wizard.WaitExit();
+    transcript.Line("The wizard ended with exit code " + std::to_string(code) + ".");
+    WriteChanges(transcript, profile);
+    return code == 4 ? 0 : 1;
+}
