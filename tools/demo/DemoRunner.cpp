@@ -173,6 +173,7 @@ int main(int argc, char** argv) {
     Wizard wizard({setup, "", "", ""});
     Window main = wizard.WaitMain();
     if (!main.Exists()) return 1;
+    ::Sleep(kReadingMs);  // let it paint
     std::string shot = transcript.Shot(main.Handle(), "main-window");
     transcript.Line("Main window \"setup 3.09.12.16\" [" + shot + "], focus on " + Quoted(main.Focus().Text()) +
                     "; \"Read Virtual COM Port\" is " + (main.Control(1001).Enabled() ? "enabled" : "disabled") +
