@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 ARGS ?=
 
-.PHONY: all deps build dist test demo format clean
+.PHONY: all deps build dist test demo bench format clean
 
 all: build
 
@@ -30,6 +30,10 @@ test: build
 
 demo: build
 	@status=0; bash tools/demo.sh $(BUILD) || status=$$?; scripts/wine-stop; exit $$status
+
+# The setup measured side by side with its baselines; prints a table.
+bench: build
+	@status=0; bash tools/bench.sh $(BUILD) || status=$$?; scripts/wine-stop; exit $$status
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# make bench: runs the benchmark program under Wine on the headless display and prints its table.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+win() { local p=$1; echo "Z:${p//\//\\}"; }
+export KELVO_WINE_HOME=$build/wine
+"$root/scripts/wine-run" "$build/tools/kelvo_benchmark.exe" "$(win "$build/dist")" "$(win "$build/tools")"

@@ -1,0 +1,219 @@
+// make bench: the setup measured side by side with its baselines in one run, printed as a table.
+// Cold start to the main window against a minimal dialog program built with the same flags; the watch
+// timers' latencies against their periods; CPU time while waiting; the program's size.
+// Usage: kelvo_benchmark.exe SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Bench.h"
+#include "SimulatedPc.h"
+
+using namespace bench;
+
+namespace {
+constexpr int kStarts = 12;
+constexpr int kDeviceRuns = 10;
+constexpr int kWindowEyesRuns = 6;
+constexpr DWORD kCpuSampleMs = 15000;
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Figures {
+    double median;
+    double p95;
+};
+
+Figures Summarise(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    if (samples.empty()) return {0, 0};
+    std::size_t p95 = std::min(samples.size() - 1, static_cast<std::size_t>(samples.size() * 0.95));
+    return {samples[samples.size() / 2], samples[p95]};
+}
+
+// Milliseconds from the start of the process to its visible window with the title; it is then closed.
+double ColdStart(const std::string& folder, const std::string& program, const std::string& title) {
+    double start = Now();
+    Wizard process({folder, "", program, ""});
+    double shown = -1;
+    for (int i = 0; i < 20000 && shown < 0; ++i) {
+        for (HWND hwnd : process.Windows(title)) {
+            if (::IsWindowVisible(hwnd)) shown = Now() - start;
+        }
+        if (shown < 0) ::Sleep(1);
+    }
+    for (HWND hwnd : process.Windows(title)) ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+    process.WaitExit();
+    return shown;
+}
+
+// CPU milliseconds the process has used, read from the Linux side (Z:\proc), where Wine's own process times
+// do not reach: the Unix process whose command line names the program.
+double CpuMs(const std::string& program) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    double result = -1;
+    do {
+        std::string pid = found.cFileName;
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string commandLine = ReadFileBytes("Z:\\proc\\" + pid + "\\cmdline");
+        if (commandLine.find(program) == std::string::npos) continue;
+        std::string stat = ReadFileBytes("Z:\\proc\\" + pid + "\\stat");
+        std::size_t at = stat.rfind(')');
+        if (at == std::string::npos) continue;
+        // After the name: state, then 10 fields, then utime and stime in ticks of 10 ms.
+        unsigned long long user = 0, system = 0;
+        if (std::sscanf(stat.c_str() + at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user,
+                        &system) == 2) {
+            result = 10.0 * static_cast<double>(user + system);
+        }
+    } while (result < 0 && ::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return result;
+}
+
+// Polls until the window is gone; the milliseconds from `since`.
+double GoneAfter(const Window& window, double since) {
+    while (window.Exists() && Now() - since < kTimeoutMs) ::Sleep(1);
+    return Now() - since;
+}
+
+void FinishRun(Wizard& wizard, HWND previous) {
+    while (wizard.Running()) {
+        Window prompt = wizard.WaitPrompt(previous, 3000);
+        if (!prompt.Handle()) break;
+        previous = prompt.Handle();
+        prompt.PressEnter();
+        prompt.WaitGone();
+    }
+    wizard.WaitExit();
+}
+
+// Time from PortName appearing to the connect prompt closing by itself.
+double DeviceLatency(const std::string& setup) {
+    demo::Profile profile;
+    demo::FindProfile("none", profile);
+    demo::LayOut(profile);
+    Wizard wizard({setup, "", "", ""});
+    wizard.WaitMain().Click(1000);
+    Window connect = wizard.WaitPrompt();
+    ::Sleep(120);
+    double plugged = Now();
+    demo::PlugInDisplay(profile, "COM3");
+    double latency = GoneAfter(connect, plugged);
+    FinishRun(wizard, connect.Handle());
+    return latency;
+}
+
+// Time from Window-Eyes' window closing to the close prompt closing by itself.
+double WindowEyesLatency(const std::string& setup) {
+    demo::Profile profile;
+    demo::FindProfile("werunning", profile);
+    demo::LayOut(profile);
+    demo::PlugInDisplay(profile, "COM3");
+    OtherWindow windowEyes("Window-Eyes");
+    Wizard wizard({setup, "", "", ""});
+    wizard.WaitMain().Click(1000);
+    Window close = wizard.WaitPrompt();
+    ::Sleep(700);
+    double closed = Now();
+    windowEyes.Close();
+    double latency = GoneAfter(close, closed);
+    FinishRun(wizard, close.Handle());
+    return latency;
+}
+
+// CPU milliseconds per minute that the program uses while it waits.
+double CpuPerMinute(const std::string& program) {
+    double before = CpuMs(program);
+    ::Sleep(kCpuSampleMs);
+    return (CpuMs(program) - before) * 60000.0 / kCpuSampleMs;
+}
+
+double FileKb(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return data.nFileSizeLow / 1024.0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: kelvo_benchmark SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER\n");
+        return 2;
+    }
+    std::string setup = "C:\\Kelvo setup";
+    RemoveTree(setup);
+    CopyTree(argv[1], setup);
+    std::string minimal = argv[2];
+    ResetMachine();
+
+    std::vector<double> wizardStarts, minimalStarts;
+    for (int i = 0; i < kStarts; ++i) {  // alternated, so both see the same machine
+        wizardStarts.push_back(ColdStart(setup, "", "setup 3.09.12.16"));
+        minimalStarts.push_back(ColdStart(minimal, "kelvo_minimal_dialog.exe", "minimal dialog"));
+    }
+    std::vector<double> device, windowEyes;
+    std::fprintf(stderr, "cold starts measured\n");
+    for (int i = 0; i < kDeviceRuns; ++i) device.push_back(DeviceLatency(setup));
+    std::fprintf(stderr, "device watch measured\n");
+    for (int i = 0; i < kWindowEyesRuns; ++i) windowEyes.push_back(WindowEyesLatency(setup));
+    std::fprintf(stderr, "Window-Eyes watch measured\n");
+
+    demo::Profile none;
+    demo::FindProfile("none", none);
+    demo::LayOut(none);
+    double waitingCpu = 0;
+    {
+        Wizard wizard({setup, "", "", ""});
+        wizard.WaitMain().Click(1000);
+        Window connect = wizard.WaitPrompt();
+        waitingCpu = CpuPerMinute("Kelvo Braille display setup.exe");
+        connect.PressEscape();
+        wizard.WaitExit();
+    }
+    double idleCpu = 0;
+    {
+        Wizard baseline({minimal, "", "kelvo_minimal_dialog.exe", ""});
+        Window window = baseline.WaitWindow("minimal dialog");
+        idleCpu = CpuPerMinute("kelvo_minimal_dialog.exe");
+        ::PostMessageA(window.Handle(), WM_COMMAND, IDCANCEL, 0);
+        baseline.WaitExit();
+    }
+    ResetMachine();
+
+    Figures ws = Summarise(wizardStarts), ms = Summarise(minimalStarts);
+    Figures dv = Summarise(device), we = Summarise(windowEyes);
+    double exeKb = FileKb(setup + "\\Kelvo Braille display setup.exe");
+    double minimalKb = FileKb(minimal + "\\kelvo_minimal_dialog.exe");
+    std::printf("\n| measure | setup | baseline | ratio |\n|---|---|---|---|\n");
+    std::printf("| cold start to main window, median (ms, n=%d) | %.0f | %.0f (minimal dialog) | %.2f |\n", kStarts,
+                ws.median, ms.median, ws.median / ms.median);
+    std::printf("| cold start to main window, p95 (ms) | %.0f | %.0f (minimal dialog) | %.2f |\n", ws.p95, ms.p95,
+                ws.p95 / ms.p95);
+    std::printf("| PortName appears -> connect prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 50 (timer "
+                "period) | %.2f / %.2f |\n",
+                kDeviceRuns, dv.median, dv.p95, dv.median / 50, dv.p95 / 50);
+    std::printf("| Window-Eyes closed -> close prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 500 (timer "
+                "period) | %.2f / %.2f |\n",
+                kWindowEyesRuns, we.median, we.p95, we.median / 500, we.p95 / 500);
+    std::printf("| CPU while waiting at the connect prompt (ms per minute) | %.0f | %.0f (minimal dialog idle) | "
+                "%.1f |\n",
+                waitingCpu, idleCpu, waitingCpu / std::max(idleCpu, 10.0));
+    std::printf("| program size (KiB) | %.0f | %.0f (minimal dialog) | %.2f |\n", exeKb, minimalKb,
+                exeKb / minimalKb);
+    return 0;
+}
