@@ -227,15 +227,50 @@ std::string AnswerEscape(const Window& prompt) {
     return text;
 }
 
+namespace {
+struct OtherWindowStart {
+    std::string title;
+    HWND hwnd = nullptr;
+    HANDLE ready = nullptr;
+};
+
+DWORD WINAPI RunOtherWindow(void* parameter) {
+    auto* start = static_cast<OtherWindowStart*>(parameter);
+    HWND hwnd = ::CreateWindowExA(0, "STATIC", start->title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 80,
+                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    start->hwnd = hwnd;
+    ::SetEvent(start->ready);
+    if (!hwnd) return 1;
+    MSG message;
+    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_APP) {
+            ::DestroyWindow(hwnd);
+            break;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+    return 0;
+}
+}  // namespace
+
 OtherWindow::OtherWindow(const std::string& title, bool foreground) {
-    m_hwnd = ::CreateWindowExA(0, "STATIC", title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 80, nullptr,
-                               nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    OtherWindowStart start{title, nullptr, ::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    DWORD threadId = 0;
+    m_thread = ::CreateThread(nullptr, 0, RunOtherWindow, &start, 0, &threadId);
+    ::WaitForSingleObject(start.ready, kTimeoutMs);
+    ::CloseHandle(start.ready);
+    m_hwnd = start.hwnd;
     EXPECT_TRUE(m_hwnd) << title;
-    if (foreground) ::SetForegroundWindow(m_hwnd);
+    if (m_hwnd && foreground) ::SetForegroundWindow(m_hwnd);
 }
 
 void OtherWindow::Close() {
-    if (m_hwnd) ::DestroyWindow(m_hwnd);
+    if (!m_thread) return;
+    ::PostThreadMessageA(::GetThreadId(m_thread), WM_APP, 0, 0);
+    ::WaitForSingleObject(m_thread, kTimeoutMs);
+    ::CloseHandle(m_thread);
+    m_thread = nullptr;
     m_hwnd = nullptr;
 }
 

@@ -136,7 +136,8 @@ private:
     bool m_exited = false;
 };
 
-// A top-level window of another program (this test process), such as a stand-in for Window-Eyes' window.
+// A top-level window of another program (this test process), such as a stand-in for Window-Eyes' window. It
+// has a thread of its own that answers its messages, as a real program's window does.
 class OtherWindow {
 public:
     explicit OtherWindow(const std::string& title, bool foreground = false);
@@ -146,10 +147,12 @@ public:
 
     HWND Handle() const { return m_hwnd; }
     bool Exists() const { return m_hwnd && ::IsWindow(m_hwnd); }
+    // Destroys the window and ends its thread.
     void Close();
 
 private:
     HWND m_hwnd = nullptr;
+    HANDLE m_thread = nullptr;
 };
 
 // Answers a prompt with ENTER and waits for it to close; returns the text it showed.
