@@ -24,7 +24,8 @@ const MessageMapEntry CSetupDlg::kMessageMap[] = {
 };
 
 CSetupDlg::CSetupDlg(CWnd* pParent, PromptHost& prompts)
-    : CDialog(IDD_SETUP_DIALOG, pParent), m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : nullptr),
+    : CDialog(IDD_SETUP_DIALOG, pParent),
+      m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : nullptr),
       m_prompts(prompts) {}
 
 MessageMap CSetupDlg::GetMessageMap() const { return {kMessageMap, sizeof kMessageMap / sizeof kMessageMap[0]}; }

@@ -15,8 +15,7 @@ bool CSetupDlg::ReadRegistryString(const char* keyPath, std::string valueName, s
     char buffer[kDataLimit];
     DWORD type = 0;
     DWORD size = kDataLimit;
-    LONG status =
-        ::RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    LONG status = ::RegQueryValueExA(key, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     ::RegCloseKey(key);
     if (status != ERROR_SUCCESS) return false;
 

@@ -14,8 +14,8 @@ class RegistryReader : public ::testing::Test {
 protected:
     void SetUp() override {
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KelvoUnitTest");
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                   &m_key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr));
     }
     void TearDown() override {
         ::RegCloseKey(m_key);
@@ -25,7 +25,9 @@ protected:
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(m_key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                                   static_cast<DWORD>(bytes.size())));
     }
-    void SetText(const char* name, const std::string& text) { Set(name, REG_SZ, std::string(text.c_str(), text.size() + 1)); }
+    void SetText(const char* name, const std::string& text) {
+        Set(name, REG_SZ, std::string(text.c_str(), text.size() + 1));
+    }
     static bool Read(const char* key, const char* name, std::string& result) {
         return CSetupDlg::ReadRegistryString(key, name, result);
     }

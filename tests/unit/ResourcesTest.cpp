@@ -44,8 +44,8 @@ TEST(Resources, EveryResourceIsInChinesePrc) {
 }
 
 TEST(Resources, AboutDialogTextsComeOutInChinese) {
-    HWND about = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr,
-                                      NoDialogProc, 0);
+    HWND about =
+        ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX), nullptr, NoDialogProc, 0);
     ASSERT_TRUE(about);
     wchar_t text[128] = L"";
     ::GetWindowTextW(about, text, 128);
@@ -77,9 +77,9 @@ TEST(Resources, BannerAndIconHaveTheirSizes) {
     HRSRC group = ::FindResourceA(self, MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON);
     ASSERT_TRUE(group);
     const BYTE* dir = static_cast<const BYTE*>(::LockResource(::LoadResource(self, group)));
-    EXPECT_EQ(1, dir[4]);    // one image
-    EXPECT_EQ(32, dir[6]);   // 32 x 32
+    EXPECT_EQ(1, dir[4]);   // one image
+    EXPECT_EQ(32, dir[6]);  // 32 x 32
     EXPECT_EQ(32, dir[7]);
-    EXPECT_EQ(8, dir[12]);   // 8 bits a pixel: 256 colours
+    EXPECT_EQ(8, dir[12]);  // 8 bits a pixel: 256 colours
 }
 }  // namespace

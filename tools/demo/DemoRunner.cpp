@@ -34,10 +34,11 @@ public:
         spoken << text << "\n";
     }
     std::string Shot(HWND window, const std::string& name) {
+        // Saved as BMP; the demo script turns each into the PNG that the transcript names.
         char file[64];
-        std::snprintf(file, sizeof file, "%02d-%s.bmp", ++m_shots, name.c_str());
-        SaveScreenshot(window, m_folder + "\\" + file);
-        return file;
+        std::snprintf(file, sizeof file, "%02d-%s", ++m_shots, name.c_str());
+        SaveScreenshot(window, m_folder + "\\" + file + ".bmp");
+        return std::string(file) + ".png";
     }
 
 private:
@@ -67,8 +68,8 @@ void ListFiles(Transcript& transcript, const std::string& folder, const std::str
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        transcript.Line("  " + label + "\\" + found.cFileName + " (" + std::to_string(found.nFileSizeLow) +
-                        " bytes" + ((found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? ", read-only" : "") + ")");
+        transcript.Line("  " + label + "\\" + found.cFileName + " (" + std::to_string(found.nFileSizeLow) + " bytes" +
+                        ((found.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? ", read-only" : "") + ")");
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
 }
@@ -89,7 +90,8 @@ void WriteChanges(Transcript& transcript, const demo::Profile& profile) {
         for (const char* hal : {"\\Hal1002\\Settings", "\\Hal1101\\Settings", "\\Hal1003\\Settings"}) {
             ListFiles(transcript, dolphin + hal, std::string("Dolphin") + hal);
         }
-        ListFiles(transcript, std::string("C:\\Users\\") + demo::kOwner + "\\AppData\\Local\\dolphin\\Hal1101\\Settings",
+        ListFiles(transcript,
+                  std::string("C:\\Users\\") + demo::kOwner + "\\AppData\\Local\\dolphin\\Hal1101\\Settings",
                   "AppData\\Local\\dolphin\\Hal1101\\Settings");
         ListFiles(transcript, dolphin + "\\Sam\\kelvo", "Dolphin\\Sam\\kelvo");
     }
@@ -160,8 +162,8 @@ int main(int argc, char** argv) {
     bool interactive = argc > 4 && std::string(argv[4]) == "interactive";
 
     demo::LayOut(profile);
-    transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name + "\": " +
-                    (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
+    transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name +
+                    "\": " + (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
                     (profile.windowEyes.empty() ? "no Window-Eyes" : "Window-Eyes " + profile.windowEyes) +
                     (profile.windowEyesRunning ? " (running)" : "") + ", " +
                     (profile.dolphin ? (profile.dolphinBroken ? "Dolphin without its settings folders" : "Dolphin")
@@ -176,8 +178,7 @@ int main(int argc, char** argv) {
     ::Sleep(kReadingMs);  // let it paint
     std::string shot = transcript.Shot(main.Handle(), "main-window");
     transcript.Line("Main window \"setup 3.09.12.16\" [" + shot + "], focus on " + Quoted(main.Focus().Text()) +
-                    "; \"Read Virtual COM Port\" is " + (main.Control(1001).Enabled() ? "enabled" : "disabled") +
-                    ".");
+                    "; \"Read Virtual COM Port\" is " + (main.Control(1001).Enabled() ? "enabled" : "disabled") + ".");
     transcript.Spoken("setup 3.09.12.16. " + main.Focus().Text() + " button.");
     if (interactive) {
         transcript.Line("  Your turn: work the wizard with the keyboard; the display is plugged in for you.");

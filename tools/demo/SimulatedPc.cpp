@@ -7,8 +7,8 @@ namespace demo {
 
 namespace {
 const Profile kProfiles[] = {
-    {"nt", false, "7.01", false, true, false},     {"vista", true, "7.1", false, true, false},
-    {"none", false, "", false, false, false},      {"we6", false, "6.1", false, true, false},
+    {"nt", false, "7.01", false, true, false},       {"vista", true, "7.1", false, true, false},
+    {"none", false, "", false, false, false},        {"we6", false, "6.1", false, true, false},
     {"werunning", false, "7.01", true, true, false}, {"dolphinfail", false, "7.01", false, true, true},
 };
 

@@ -8,8 +8,8 @@ namespace demo {
 
 struct Profile {
     std::string name;
-    bool vista = false;          // the Windows family
-    std::string windowEyes;      // Window-Eyes' version, empty: no Window-Eyes
+    bool vista = false;      // the Windows family
+    std::string windowEyes;  // Window-Eyes' version, empty: no Window-Eyes
     bool windowEyesRunning = false;
     bool dolphin = true;         // a Dolphin installation with its Hal and Sam folders
     bool dolphinBroken = false;  // ...whose settings folders are missing
