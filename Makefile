@@ -17,11 +17,12 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The shipped folder, laid out as the program expects it.
+# The shipped folder, laid out as the program expects it, and beside it the same folder as one reproducible zip.
 dist: build
 	rm -rf dist
 	cp -a $(BUILD)/dist dist
-	@echo "dist/ is ready"
+	cp $(BUILD)/dist-zip/*.zip dist/
+	@echo "dist/ is ready: $$(cd dist && ls *.zip)"
 
 # Every test, under Wine on a headless display; the display and wineserver are ended afterwards either way.
 test: build
