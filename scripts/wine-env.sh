@@ -50,7 +50,7 @@ kelvo_prefix_ready() {
 
 # A persistent, warm wineserver: every later start of a program then costs little.
 kelvo_server_ready() {
-    if "${kelvo_as_user[@]}" sh -c 'pgrep -u "$(id -u)" -x wineserver >/dev/null'; then return 0; fi
+    if "${kelvo_as_user[@]}" sh -c 'pgrep -u "$(id -u)" "^wineserver" >/dev/null'; then return 0; fi
     setsid "${kelvo_as_user[@]}" wineserver -p </dev/null >/dev/null 2>&1 9>&- &
     "${kelvo_as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 }
