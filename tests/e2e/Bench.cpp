@@ -1,6 +1,8 @@
 // The end-to-end bench: registry and files of the simulated PC, and the setup program driven through its windows.
 #include "Bench.h"
 
+#include "ScreenReader.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -276,7 +278,7 @@ void OtherWindow::Close() {
 
 // ---------------------------------------------------------------- the program
 
-Wizard::Wizard(const StartOptions& options) {
+Wizard::Wizard(const StartOptions& options) : m_checkPrompts(options.checkPrompts) {
     std::string program = options.folder + "\\" +
                           (options.program.empty() ? std::string("Kelvo Braille display setup.exe") : options.program);
     std::string commandLine = "\"" + program + "\"" + (options.arguments.empty() ? "" : " " + options.arguments);
@@ -352,6 +354,7 @@ Window Wizard::WaitPrompt(HWND previous, DWORD timeoutMs) const {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
         if (prompt.Focus().Handle() == prompt.Control(1002).Handle()) break;
     }
+    if (m_checkPrompts) ExpectReadable(prompt);
     return prompt;
 }
 

@@ -103,6 +103,7 @@ struct StartOptions {
     std::string currentDirectory;  // default: the program's folder
     std::string program;           // the program file's name in the folder (default: the setup's)
     std::string arguments;         // added after the quoted program path
+    bool checkPrompts = true;      // every prompt is checked as a screen reader meets it (off when timing)
 };
 
 class Wizard {
@@ -120,7 +121,8 @@ public:
     Window WaitWindow(const std::string& title, HWND other = nullptr, DWORD timeoutMs = kTimeoutMs) const;
     // The main setup window.
     Window WaitMain() const { return WaitWindow("setup 3.09.12.16"); }
-    // The next prompt dialog; it has the focus in its message field once it is ready.
+    // The next prompt dialog; it has the focus in its message field once it is ready. Unless the options said
+    // otherwise, it is checked then as a screen reader meets it.
     Window WaitPrompt(HWND previous = nullptr, DWORD timeoutMs = kTimeoutMs) const;
     // True when no visible window with the title appears within the time.
     bool NoWindowFor(const std::string& title, DWORD ms) const;
@@ -134,6 +136,7 @@ public:
 private:
     PROCESS_INFORMATION m_process{};
     bool m_exited = false;
+    bool m_checkPrompts = true;
 };
 
 // A top-level window of another program (this test process), such as a stand-in for Window-Eyes' window. It

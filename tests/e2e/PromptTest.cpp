@@ -1,5 +1,8 @@
 // The two prompt dialogs, opened by a small program of the bench: focus, selection, ENTER and ESC.
 #include "Scenario.h"
+#include "ScreenReader.h"
+
+#include <oleacc.h>
 
 using namespace bench;
 
@@ -68,4 +71,17 @@ TEST_F(Prompts, EscapeInTheWaitPromptEndsTheProcessWithFour) {
     wait.PressEscape();
     EXPECT_EQ(4u, probe.WaitExit());
     EXPECT_TRUE(probe.Windows("Kelvo:Caution").empty());
+}
+
+TEST_F(Prompts, ScreenReaderHearsTheWholeMessageThroughMsaa) {
+    Wizard probe(Probe("message \"Kelvo Braille Display at COM3   |Please press ENTER to continue\""));
+    Window prompt = probe.WaitPrompt();
+    PromptReading reading = ReadPrompt(prompt);
+    ASSERT_TRUE(reading.msaaAnswered) << "Wine's accessibility layer gave no object for the message field";
+    EXPECT_EQ(L"Kelvo Braille Display at COM3   \r\nPlease press ENTER to continue", reading.msaaValue);
+    EXPECT_EQ(ROLE_SYSTEM_TEXT, reading.msaaRole);
+    EXPECT_EQ(STATE_SYSTEM_FOCUSED | STATE_SYSTEM_READONLY,
+              reading.msaaState & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_READONLY));
+    AnswerEnter(prompt);
+    EXPECT_EQ(static_cast<DWORD>(IDOK), probe.WaitExit());
 }

@@ -107,7 +107,7 @@ double DeviceLatency(const std::string& setup) {
     demo::Profile profile;
     demo::FindProfile("none", profile);
     demo::LayOut(profile);
-    Wizard wizard({setup, "", "", ""});
+    Wizard wizard({setup, "", "", "", false});
     wizard.WaitMain().Click(1000);
     Window connect = wizard.WaitPrompt();
     ::Sleep(120);
@@ -125,7 +125,7 @@ double WindowEyesLatency(const std::string& setup) {
     demo::LayOut(profile);
     demo::PlugInDisplay(profile, "COM3");
     OtherWindow windowEyes("Window-Eyes");
-    Wizard wizard({setup, "", "", ""});
+    Wizard wizard({setup, "", "", "", false});
     wizard.WaitMain().Click(1000);
     Window close = wizard.WaitPrompt();
     ::Sleep(700);
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     demo::LayOut(none);
     double waitingCpu = 0;
     {
-        Wizard wizard({setup, "", "", ""});
+        Wizard wizard({setup, "", "", "", false});
         wizard.WaitMain().Click(1000);
         Window connect = wizard.WaitPrompt();
         waitingCpu = CpuPerMinute("Kelvo Braille display setup.exe");
@@ -204,16 +204,18 @@ int main(int argc, char** argv) {
                 ws.median, ms.median, ws.median / ms.median);
     std::printf("| cold start to main window, p95 (ms) | %.0f | %.0f (minimal dialog) | %.2f |\n", ws.p95, ms.p95,
                 ws.p95 / ms.p95);
-    std::printf("| PortName appears -> connect prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 50 (timer "
-                "period) | %.2f / %.2f |\n",
-                kDeviceRuns, dv.median, dv.p95, dv.median / 50, dv.p95 / 50);
-    std::printf("| Window-Eyes closed -> close prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 500 (timer "
-                "period) | %.2f / %.2f |\n",
-                kWindowEyesRuns, we.median, we.p95, we.median / 500, we.p95 / 500);
-    std::printf("| CPU while waiting at the connect prompt (ms per minute) | %.0f | %.0f (minimal dialog idle) | "
-                "%.1f |\n",
-                waitingCpu, idleCpu, waitingCpu / std::max(idleCpu, 10.0));
-    std::printf("| program size (KiB) | %.0f | %.0f (minimal dialog) | %.2f |\n", exeKb, minimalKb,
-                exeKb / minimalKb);
+    std::printf(
+        "| PortName appears -> connect prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 50 (timer "
+        "period) | %.2f / %.2f |\n",
+        kDeviceRuns, dv.median, dv.p95, dv.median / 50, dv.p95 / 50);
+    std::printf(
+        "| Window-Eyes closed -> close prompt closed, median / p95 (ms, n=%d) | %.0f / %.0f | 500 (timer "
+        "period) | %.2f / %.2f |\n",
+        kWindowEyesRuns, we.median, we.p95, we.median / 500, we.p95 / 500);
+    std::printf(
+        "| CPU while waiting at the connect prompt (ms per minute) | %.0f | %.0f (minimal dialog idle) | "
+        "%.1f |\n",
+        waitingCpu, idleCpu, waitingCpu / std::max(idleCpu, 10.0));
+    std::printf("| program size (KiB) | %.0f | %.0f (minimal dialog) | %.2f |\n", exeKb, minimalKb, exeKb / minimalKb);
     return 0;
 }

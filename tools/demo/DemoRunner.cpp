@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<OtherWindow> windowEyes;
     if (profile.windowEyesRunning) windowEyes = std::make_unique<OtherWindow>("Window-Eyes");
 
-    Wizard wizard({setup, "", "", ""});
+    Wizard wizard({setup, "", "", "", false});
     Window main = wizard.WaitMain();
     if (!main.Exists()) return 1;
     ::Sleep(kReadingMs);  // let it paint
