@@ -1,64 +1,11 @@
 // "Begin" end to end: the driver installer, the wait for the display's port with its prompts and timers, the
 // port announcement and the final message; every end with exit code 4.
-#include "Scenario.h"
+#include "BeginScenario.h"
 
 using namespace bench;
+using namespace begin;
 
-namespace {
-constexpr char kVistaProduct[] = "Windows Vista (TM) Home Premium";
-constexpr char kNtConnect[] =
-    "Please connect Kelvo braille display to your computer and wait.\r\nPress ESC to quit if you want.";
-constexpr char kVistaConnect[] =
-    "Please connect Kelvo Braille Display to your computer.\r\nPress ENTER after hearing two beeps from "
-    "display.\r\nPress ESC to quit if you want.";
-constexpr char kVistaRetry[] = "Please press ENTER to try again.\r\nIf you want to quit,press ESC.";
-constexpr char kFinished[] =
-    "Congratulations! Kelvo Braille Display setup has been completed successfully !\r\nPlease press ENTER to "
-    "finish !";
-constexpr char kDriverFailed[] = "Error!Driver failed\r\nPlease press ENTER and Kelvo Setup will be closed!";
-
-std::string Announcement(const std::string& port) {
-    return "Kelvo Braille Display at " + port + "   \r\nPlease press ENTER to continue";
-}
-}  // namespace
-
-class Begin : public Scenario {
-protected:
-    void SetUp() override {
-        Scenario::SetUp();
-        ::SetEnvironmentVariableA("KELVO_SIM_LOG", InstallerLog().c_str());
-    }
-    void TearDown() override {
-        ::SetEnvironmentVariableA("KELVO_SIM_LOG", nullptr);
-        Scenario::TearDown();
-    }
-
-    // One line per run of the stand-in driver installer: its current folder, a tab, its command line.
-    std::string InstallerLog() const { return m_sandbox.Path("installer.log"); }
-    std::string InstallerRuns() const { return ReadFileBytes(InstallerLog()); }
-
-    // Starts the wizard and presses "Begin"; `main` is the main setup window.
-    void StartAndBegin(Wizard& wizard, Window& main) {
-        main = wizard.WaitMain();
-        ASSERT_TRUE(main.Exists());
-        main.Click(kBegin);
-    }
-
-    // The next prompt, answered with ENTER; its text.
-    std::string Next(Wizard& wizard) {
-        Window prompt = wizard.WaitPrompt(m_previous);
-        if (!prompt.Handle()) return "<no prompt>";
-        m_previous = prompt.Handle();
-        return AnswerEnter(prompt);
-    }
-    Window NextPrompt(Wizard& wizard) {
-        Window prompt = wizard.WaitPrompt(m_previous);
-        m_previous = prompt.Handle();
-        return prompt;
-    }
-
-    HWND m_previous = nullptr;
-};
+class Begin : public BeginScenario {};
 
 TEST_F(Begin, NtFamilyRunsTheInstallerAnnouncesThePortAndEndsWithFour) {
     SetMachineString(kNtDeviceKey, "PortName", "COM3");

@@ -1,0 +1,307 @@
+// "Begin" with the screen readers on the simulated PC: Window-Eyes detected, waited for and configured, and the
+// Vista family's Dolphin update, end to end through the real windows; every end with exit code 4.
+#include <oleacc.h>
+
+#include "BeginScenario.h"
+#include "ScreenReader.h"
+
+using namespace bench;
+using namespace begin;
+
+namespace {
+constexpr char kWindowEyesKey[] = "SOFTWARE\\GW Micro, Inc.\\Window-Eyes\\Professional";
+constexpr char kClosePrompt[] = "Please close Window-eyes and wait.\r\nPress ESC to quit if you want.";
+constexpr char kReadingFailed[] = "Error!Reading files failed!\r\nPlease press ENTER and Kelvo Setup will be closed!";
+constexpr char kWindowEyesFailed[] =
+    "ERROR!Driver installed successfully but Window-Eyes updated unsuccessfully!\r\nPlease press ENTER to finish. "
+    "Error Code: ";
+constexpr char kNtDone[] =
+    "Congratulations! Kelvo Braille Display setup has been completed successfully,press ENTER to finish!\r\nThen "
+    "restart Window-eyes.";
+// What a screen reader hears of the Vista family's final message; the blank before ENTER is the code page's
+// ideographic space, or two inverted exclamation marks where the code page is not 936.
+std::wstring VistaDoneHeard() {
+    std::wstring blank = ::GetACP() == 936 ? L"\u3000" : L"\u00A1\u00A1";
+    return L"Congratulations!Kelvo Braille Display setup has been completed successfully,please press" + blank +
+           L"ENTER to finish.\r\nThen restart Window-eyes.";
+}
+constexpr char kDolphinFailed[] =
+    "ERROR!Dolphin updates failed,please copy files manually.\r\nFor more information, please see the Manual! Code:";
+
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+std::string IniValue(const std::string& file, const char* key) {
+    char value[256] = "";
+    ::GetPrivateProfileStringA("driver", key, "<none>", value, sizeof value, file.c_str());
+    return value;
+}
+}  // namespace
+
+// Window-Eyes lies in a short folder of its own, so its Path value stays below the registry reader's limit.
+class BeginWindowEyes : public BeginScenario {
+protected:
+    void SetUp() override {
+        BeginScenario::SetUp();
+        RemoveTree(kRoot);
+    }
+    void TearDown() override {
+        RemoveTree(kRoot);
+        BeginScenario::TearDown();
+    }
+
+    static constexpr char kRoot[] = "C:\\kelvo-e2e-we";
+    static std::string Folder() { return std::string(kRoot) + "\\Window-Eyes"; }
+    std::string Shipped(const std::string& file) const { return m_sandbox.Setup() + "\\update\\" + file; }
+
+    // Window-Eyes registered with its version, and the settings folders given made.
+    void Install(const char* version, std::initializer_list<const char*> settingsFolders) {
+        SetMachineString(kWindowEyesKey, "Path", Folder());
+        SetMachineString(kWindowEyesKey, "Version", version);
+        MakeFolders(Folder());
+        for (const char* folder : settingsFolders) MakeFolders(Folder() + "\\" + folder);
+    }
+
+    void ExpectCopied(const std::string& shipped, const std::string& destination) {
+        EXPECT_EQ(ReadFileBytes(Shipped(shipped)), ReadFileBytes(destination)) << destination;
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(destination)) << destination;
+    }
+
+    // Runs to the first prompt after "Begin" with the display already registered in the NT family.
+    Window BeginWithPort(Wizard& wizard, const char* port = "COM5") {
+        SetMachineString(kNtDeviceKey, "PortName", port);
+        Window main;
+        StartAndBegin(wizard, main);
+        return NextPrompt(wizard);
+    }
+};
+
+TEST_F(BeginWindowEyes, MissingOrUnsupportedIsLeftAloneAndThePortAnnounced) {
+    for (const char* version : {"", "8.0", "7.12", "5.5"}) {
+        SCOPED_TRACE(version);
+        ResetMachine();
+        if (*version) Install(version, {"users\\default"});
+        m_previous = nullptr;
+        Wizard wizard(Setup());
+        EXPECT_EQ(Announcement("COM5"), AnswerEnter(BeginWithPort(wizard)));
+        EXPECT_EQ(kFinished, Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+        EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI"));
+        EXPECT_FALSE(FileExists(Folder() + "\\webrloem107.dll"));
+    }
+}
+
+TEST_F(BeginWindowEyes, PathWithoutVersionEndsBeforeTheDeviceWait) {
+    Install("7.0", {"users\\default"});
+    DeleteMachineValue(kWindowEyesKey, "Version");
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    EXPECT_EQ(kReadingFailed, Next(wizard)) << "told before any connect prompt";
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_NE("", InstallerRuns()) << "the driver was installed first";
+}
+
+TEST_F(BeginWindowEyes, SevenNotRunningIsConfiguredWithoutAnnouncingThePort) {
+    Install("7.1", {"users\\default", "users.bak\\default"});
+    std::string ini = Folder() + "\\users\\default\\WINEYES.INI";
+    WriteFileBytes(ini, "[speech]\r\nrate=55\r\n[driver]\r\nbraillebaud=38400\r\nbrailleport=COM1\r\n");
+    Wizard wizard(Setup());
+    EXPECT_EQ(kNtDone, AnswerEnter(BeginWithPort(wizard, "COM7"))) << "no announcement, no close prompt";
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_EQ("COM7", IniValue(ini, "brailleport"));
+    EXPECT_EQ("oem107", IniValue(ini, "brailledrivername"));
+    EXPECT_EQ("38400", IniValue(ini, "braillebaud"));
+    char rate[16] = "";
+    ::GetPrivateProfileStringA("speech", "rate", "", rate, sizeof rate, ini.c_str());
+    EXPECT_STREQ("55", rate);
+    EXPECT_FALSE(FileExists(Folder() + "\\users.bak\\default\\WINEYES.INI"));
+    ExpectCopied("webrloem107.dll", Folder() + "\\webrloem107.dll");
+    ExpectCopied("WindowEyes7\\braille.ini", Folder() + "\\users\\default\\braille.ini");
+    EXPECT_FALSE(FileExists(Folder() + "\\bdisplay.exe"));
+}
+
+// The Vista family's final message is read back as a screen reader reads it, under the code page of the run:
+// CTest runs this scenario once more with the Chinese code page 936.
+TEST_F(BeginWindowEyes, SixOnVistaEndsWithTheVistaMessageAsItIsHeard) {
+    char locale[64] = "";
+    ::GetEnvironmentVariableA("LC_ALL", locale, sizeof locale);
+    if (std::string(locale).rfind("zh_CN", 0) == 0) {
+        ASSERT_EQ(936u, ::GetACP()) << "the Chinese run has its code page";
+    }
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+    SetMachineString(kVistaDeviceKey, "PortName", "COM8");
+    Install("6.5", {"Users\\Default"});
+    Wizard wizard(Setup());
+    Window main;
+    StartAndBegin(wizard, main);
+    Window done = NextPrompt(wizard);
+    PromptReading reading = ReadPrompt(done);
+    EXPECT_EQ(VistaDoneHeard(), reading.fieldText);
+    if (reading.msaaAnswered) {
+        EXPECT_EQ(VistaDoneHeard(), reading.msaaValue);
+    }
+    AnswerEnter(done);
+    EXPECT_EQ(4u, wizard.WaitExit());
+    std::string ini = Folder() + "\\Users\\Default\\WINEYES.INI";
+    EXPECT_EQ("COM8", IniValue(ini, "brailleport"));
+    EXPECT_EQ("webrloem107", IniValue(ini, "brailledrivername"));
+    ExpectCopied("webrloem107.dll", Folder() + "\\webrloem107.dll");
+    ExpectCopied("bdisplay.exe", Folder() + "\\bdisplay.exe");
+    ExpectCopied("WindowEyes6\\braille.ini", Folder() + "\\Users\\Default\\braille.ini");
+}
+
+TEST_F(BeginWindowEyes, FailedStepTellsTheFamilysCode) {
+    {
+        SCOPED_TRACE("Vista family, version 7 without either settings folder");
+        SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+        SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+        SetMachineString(kVistaDeviceKey, "PortName", "COM8");
+        Install("7.0", {});
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        EXPECT_EQ(std::string(kWindowEyesFailed) + "VI71", Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+        EXPECT_FALSE(FileExists(Folder() + "\\webrloem107.dll")) << "no copy after the failed settings";
+    }
+    ResetMachine();
+    m_previous = nullptr;
+    {
+        SCOPED_TRACE("NT family, version 6 without its companion to ship");
+        Install("6", {"Users\\Default"});
+        ASSERT_TRUE(::DeleteFileA(Shipped("bdisplay.exe").c_str()));
+        Wizard wizard(Setup());
+        EXPECT_EQ(std::string(kWindowEyesFailed) + "NT62", AnswerEnter(BeginWithPort(wizard)));
+        EXPECT_EQ(4u, wizard.WaitExit());
+        ExpectCopied("webrloem107.dll", Folder() + "\\webrloem107.dll");
+        EXPECT_FALSE(FileExists(Folder() + "\\Users\\Default\\braille.ini")) << "the steps after it do not run";
+    }
+}
+
+TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
+    Install("7.11", {"users\\default"});
+    OtherWindow windowEyes("Window-Eyes");
+    Wizard wizard(Setup());
+    Window close = BeginWithPort(wizard);
+    EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
+    EXPECT_EQ(kClosePrompt, AnswerEnter(close));
+    Window again = NextPrompt(wizard);
+    EXPECT_EQ(kClosePrompt, again.Control(kMessageField).Text()) << "asked again while the window is open";
+    EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI")) << "nothing written while it runs";
+    windowEyes.Close();
+    EXPECT_TRUE(again.WaitGone(1500)) << "the watch timer closes the prompt once the window is gone";
+    EXPECT_EQ(kNtDone, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "brailleport"));
+}
+
+TEST_F(BeginWindowEyes, TitleThatMerelyHoldsTheNameIsNotItsWindow) {
+    Install("7.0", {"users\\default"});
+    OtherWindow editor("Window-Eyes - settings.txt");
+    Wizard wizard(Setup());
+    EXPECT_EQ(kNtDone, AnswerEnter(BeginWithPort(wizard)));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_TRUE(editor.Exists());
+}
+
+TEST_F(BeginWindowEyes, EscapeInTheClosePromptEndsWithFourAndWritesNothing) {
+    Install("7.0", {"users\\default"});
+    OtherWindow windowEyes("Window-Eyes");
+    Wizard wizard(Setup());
+    EXPECT_EQ(kClosePrompt, AnswerEscape(BeginWithPort(wizard)));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI"));
+    EXPECT_TRUE(windowEyes.Exists());
+}
+
+TEST_F(BeginWindowEyes, FailedSettingsUpdateStopsBeforeWindowEyes) {
+    Install("7.0", {"users\\default"});
+    SetMachineString("SOFTWARE\\Dolphin", "FullAccess", "1");
+    SetMachineString("SOFTWARE\\Dolphin\\DolServe", "Orpheus2", std::string(kRoot) + "\\dolphin\\o.exe");
+    Wizard wizard(Setup());
+    EXPECT_EQ(std::string(kDolphinFailed) + "D2", AnswerEnter(BeginWithPort(wizard)));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI"));
+}
+
+// The Vista family's update of the other screen reader, reached only through "Begin": its settings go to the
+// registered owner's profile on C:, its driver files to the folder that its ApplicationIcon value names. The
+// installation lies in a short folder of its own, so the value stays below the registry reader's limit.
+class BeginVista : public BeginScenario {
+protected:
+    static constexpr char kInstallRoot[] = "C:\\kelvo-e2e-vista";
+    static constexpr char kOwner[] = "kelvo-owner";
+    static constexpr char kProfile[] = "C:\\Users\\kelvo-owner";
+
+    void SetUp() override {
+        BeginScenario::SetUp();
+        RemoveTree(kInstallRoot);
+        RemoveTree(kProfile);
+        SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+        SetMachineString(kWindowsNtKey, "RegisteredOwner", kOwner);
+        SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+        SetMachineString(kVistaDeviceKey, "PortName", "COM4");
+        SetMachineString("SOFTWARE\\Wow6432Node\\Dolphin", "FullAccess", "1");
+        MakeFolders(std::string(kInstallRoot) + "\\Dolphin\\Sam");
+        MakeFolders(UserData() + "\\Hal1101\\Settings");
+    }
+    void TearDown() override {
+        RemoveTree(kInstallRoot);
+        RemoveTree(kProfile);
+        BeginScenario::TearDown();
+    }
+
+    static std::string UserData() { return std::string(kProfile) + "\\AppData\\Local\\dolphin"; }
+    static std::string Settings() { return UserData() + "\\Hal1101\\Settings\\Kelvo.bk1"; }
+    static std::string DriverFolder() { return std::string(kInstallRoot) + "\\Dolphin\\Sam\\kelvo"; }
+    std::string Shipped(const std::string& file) const { return m_sandbox.Setup() + "\\updatedolphin\\" + file; }
+
+    void SetIcon(const std::string& value) {
+        SetMachineString("SOFTWARE\\Wow6432Node\\Dolphin\\ScriptEditor\\Capabilities", "ApplicationIcon", value);
+    }
+
+    // Begin, then the prompts answered with ENTER; their texts.
+    std::vector<std::string> Run() {
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        std::vector<std::string> said;
+        while (wizard.Running()) {
+            Window prompt = wizard.WaitPrompt(m_previous, 3000);
+            if (!prompt.Handle()) break;
+            m_previous = prompt.Handle();
+            said.push_back(AnswerEnter(prompt));
+        }
+        EXPECT_EQ(4u, wizard.WaitExit());
+        return said;
+    }
+};
+
+TEST_F(BeginVista, UpdatesTheOwnersSettingsAndTheSamFolderThenAnnouncesThePort) {
+    SetIcon(std::string(kInstallRoot) + "\\Dolphin\\Hal1101\\s.exe");
+    ASSERT_TRUE(::SetFileAttributesA(Shipped("kelvo.bk1").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ((std::vector<std::string>{Announcement("COM4"), kFinished}), Run());
+    EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings()));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(Settings()));
+    for (const char* file :
+         {"kelvo00001.ini", "kelvo00039.INI", "kelvo00044.ini", "kelvo00052.ini", "KELVO.dll", "kelvo.sdi"}) {
+        std::string copy = DriverFolder() + "\\" + file;
+        EXPECT_EQ(ReadFileBytes(Shipped(std::string("kelvo\\") + file)), ReadFileBytes(copy)) << file;
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(copy)) << file;
+    }
+}
+
+TEST_F(BeginVista, IconThatBeginsWithItsHalFolderTellsD7) {
+    SetIcon("Hal1101\\s.exe");
+    EXPECT_EQ((std::vector<std::string>{std::string(kDolphinFailed) + "D7"}), Run());
+    EXPECT_FALSE(FileExists(Settings()));
+    EXPECT_FALSE(FolderExists(DriverFolder()));
+}
+
+TEST_F(BeginVista, IconWithoutTheInstallationsNameTellsD8AfterTheSettings) {
+    SetIcon(std::string(kInstallRoot) + "\\Reader\\Hal1101\\s.exe");
+    EXPECT_EQ((std::vector<std::string>{std::string(kDolphinFailed) + "D8"}), Run());
+    EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings()));
+    EXPECT_FALSE(FolderExists(DriverFolder()));
+}
