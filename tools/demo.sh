@@ -3,7 +3,7 @@
 # demo-out/ the transcript (what the screen reader speaks, and which key answered), a screenshot of every
 # dialog, the changes on the simulated PC, and, with espeak-ng, the transcript spoken to a WAV file.
 # PROFILE picks the simulated PC (nt, vista, none, we6, werunning, dolphinfail); INTERACTIVE=1 with DISPLAY set
-# opens the wizard on your own display for you to work it.
+# opens the wizard on your own display for you to work it. LOCALE sets the wizard's locale (default zh_CN.UTF-8).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -25,7 +25,8 @@ fi
 [ "$(id -u)" -ne 0 ] || { id kelvo-wine >/dev/null 2>&1 && chown kelvo-wine "$out"; } || true
 chmod 777 "$out"
 
-"$root/scripts/wine-run" "$build/tools/kelvo_demo.exe" "$profile" "$(win "$build/dist")" "$(win "$out")" $mode
+# The display is sold with Chinese Windows: the wizard runs with its code page (936), LOCALE overrides it.
+LC_ALL=${LOCALE:-zh_CN.UTF-8} "$root/scripts/wine-run" "$build/tools/kelvo_demo.exe" "$profile" "$(win "$build/dist")" "$(win "$out")" $mode
 
 for shot in "$out"/*.bmp; do
     [ -e "$shot" ] || continue

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "Bench.h"
+#include "ScreenReader.h"
 #include "Screenshot.h"
 #include "SimulatedPc.h"
 
@@ -56,6 +57,14 @@ std::string Quoted(const std::string& text) {
     return result + "\"";
 }
 
+std::string Utf8(const std::wstring& text) {
+    int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
 std::string IniValue(const std::string& file, const char* key) {
     char value[256] = "";
     ::GetPrivateProfileStringA("driver", key, "(none)", value, sizeof value, file.c_str());
@@ -76,14 +85,15 @@ void ListFiles(Transcript& transcript, const std::string& folder, const std::str
 
 void WriteChanges(Transcript& transcript, const demo::Profile& profile) {
     transcript.Line("");
-    transcript.Line("Changes on the simulated PC:");
+    transcript.Line("The screen readers' settings and files after the run:");
+    if (profile.windowEyes.empty() && !profile.dolphin) transcript.Line("  none: there is no screen reader to set up");
     if (!profile.windowEyes.empty()) {
-        std::string users = std::string(demo::kWindowEyesFolder) +
-                            (profile.windowEyes[0] == '6' ? "\\Users\\Default" : "\\users\\default");
+        std::string settings = profile.windowEyes[0] == '6' ? "\\Users\\Default" : "\\users\\default";
+        std::string users = demo::kWindowEyesFolder + settings;
         transcript.Line("  WINEYES.INI [driver] brailleport=" + IniValue(users + "\\WINEYES.INI", "brailleport") +
                         " brailledrivername=" + IniValue(users + "\\WINEYES.INI", "brailledrivername"));
         ListFiles(transcript, demo::kWindowEyesFolder, "Window-Eyes");
-        ListFiles(transcript, users, "Window-Eyes\\users\\default");
+        ListFiles(transcript, users, "Window-Eyes" + settings);
     }
     if (profile.dolphin) {
         std::string dolphin = demo::kDolphinFolder;
@@ -115,13 +125,17 @@ Window NextPrompt(const Wizard& wizard, HWND previous) {
 // does what it asks (plugs in the display, closes Window-Eyes) and presses ENTER if it does not close itself.
 void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& profile, OtherWindow* windowEyes,
             bool pressKeys) {
-    Window field = prompt.Control(1002);
-    std::string text = field.Text();
+    std::string text = prompt.Control(1002).Text();
+    PromptReading reading = ReadPrompt(prompt);
+    // What the screen reader speaks: the field's value as MSAA gives it, else the field's own text.
+    std::string heard = Utf8(reading.msaaAnswered ? reading.msaaValue : reading.fieldText);
     bool wait = !prompt.Control(IDOK).Visible();
     std::string shot = transcript.Shot(prompt.Handle(), wait ? "wait-prompt" : "message-prompt");
-    transcript.Line(std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], focused field says " +
-                    Quoted(text));
-    transcript.Spoken(text);
+    transcript.Line(std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], " +
+                    (reading.fieldFocused && reading.wholeSelected ? "focused field, whole text selected"
+                                                                   : "FOCUS OR SELECTION MISSING") +
+                    "; the screen reader reads " + Quoted(heard));
+    transcript.Spoken(heard);
     if (wait && text.find("connect") != std::string::npos) {
         ::Sleep(kUserDelayMs);
         demo::PlugInDisplay(profile, "COM3");
