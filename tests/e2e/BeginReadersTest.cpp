@@ -268,7 +268,7 @@ protected:
         StartAndBegin(wizard, main);
         std::vector<std::string> said;
         while (wizard.Running()) {
-            Window prompt = wizard.WaitPrompt(m_previous, 3000);
+            Window prompt = wizard.NextPromptOrEnd(m_previous);
             if (!prompt.Handle()) break;
             m_previous = prompt.Handle();
             said.push_back(AnswerEnter(prompt));

@@ -336,26 +336,40 @@ std::vector<HWND> Wizard::Windows(const std::string& title) const {
     return search.found;
 }
 
-Window Wizard::WaitWindow(const std::string& title, HWND other, DWORD timeoutMs) const {
+Window Wizard::FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
         for (HWND hwnd : Windows(title)) {
             if (hwnd != other && ::IsWindowVisible(hwnd)) return Window(hwnd);
         }
         if (!Running()) break;
     }
-    ADD_FAILURE() << "no window titled \"" << title << "\" appeared";
     return Window();
 }
 
-Window Wizard::WaitPrompt(HWND previous, DWORD timeoutMs) const {
-    Window prompt = WaitWindow("Kelvo:Caution", previous, timeoutMs);
+Window Wizard::WaitWindow(const std::string& title, HWND other, DWORD timeoutMs) const {
+    Window window = FindWindowTitled(title, other, timeoutMs);
+    if (!window.Handle()) ADD_FAILURE() << "no window titled \"" << title << "\" appeared";
+    return window;
+}
+
+// Ready once the dialog manager has put the focus into the message field.
+Window Wizard::ReadyPrompt(Window prompt, DWORD timeoutMs) const {
     if (!prompt.Handle()) return prompt;
-    // Ready once the dialog manager has put the focus into the message field.
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
         if (prompt.Focus().Handle() == prompt.Control(1002).Handle()) break;
     }
     if (m_checkPrompts) ExpectReadable(prompt);
     return prompt;
+}
+
+Window Wizard::WaitPrompt(HWND previous, DWORD timeoutMs) const {
+    return ReadyPrompt(WaitWindow("Kelvo:Caution", previous, timeoutMs), timeoutMs);
+}
+
+Window Wizard::NextPromptOrEnd(HWND previous, DWORD timeoutMs) const {
+    Window prompt = FindWindowTitled("Kelvo:Caution", previous, timeoutMs);
+    if (!prompt.Handle() && Running()) ADD_FAILURE() << "no prompt appeared, and the program still runs";
+    return ReadyPrompt(prompt, timeoutMs);
 }
 
 bool Wizard::NoWindowFor(const std::string& title, DWORD ms) const {

@@ -124,6 +124,9 @@ public:
     // The next prompt dialog; it has the focus in its message field once it is ready. Unless the options said
     // otherwise, it is checked then as a screen reader meets it.
     Window WaitPrompt(HWND previous = nullptr, DWORD timeoutMs = kTimeoutMs) const;
+    // The same, for a caller that takes every prompt until the program ends: an invalid Window, and no failure,
+    // once the program has ended.
+    Window NextPromptOrEnd(HWND previous, DWORD timeoutMs = kTimeoutMs) const;
     // True when no visible window with the title appears within the time.
     bool NoWindowFor(const std::string& title, DWORD ms) const;
 
@@ -134,6 +137,9 @@ public:
     std::vector<HWND> Windows(const std::string& title) const;
 
 private:
+    Window FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const;
+    Window ReadyPrompt(Window prompt, DWORD timeoutMs) const;
+
     PROCESS_INFORMATION m_process{};
     bool m_exited = false;
     bool m_checkPrompts = true;
