@@ -1,17 +1,14 @@
 #!/usr/bin/env bash
 # Packs the shipped folder into one zip that is the same bytes on every machine that builds the same sources.
-# Usage: make-zip.sh <shipped folder> <file listing the shipped files, one a line> <zip to write> <source tree>
+# Usage: make-zip.sh <shipped folder> <file listing the shipped files, one a line> <zip to write>
 set -euo pipefail
 
-dist=$1 list=$2 zip_out=$3 source=$4
+dist=$1 list=$2 zip_out=$3
 
-# One time stamp for every entry: SOURCE_DATE_EPOCH when given, otherwise the last commit's time, otherwise a
-# fixed day, so neither the build's clock nor the files' times reach the zip.
-epoch=${SOURCE_DATE_EPOCH:-}
-if [ -z "$epoch" ]; then
-    epoch=$(git -C "$source" log -1 --format=%ct 2>/dev/null || true)
-fi
-epoch=${epoch:-1262304000}
+# One time stamp for every entry: SOURCE_DATE_EPOCH when given, otherwise a fixed day, so neither the build's
+# clock, the files' times nor a new commit reaches the zip (a commit's time would make a zip built before the
+# commit differ from one built after it, from the same sources).
+epoch=${SOURCE_DATE_EPOCH:-1262304000}
 
 work=$(dirname "$zip_out")/stage
 rm -rf "$work"

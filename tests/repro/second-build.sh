@@ -61,7 +61,7 @@ else
     elif ! cmp -s "$main_zip" "$second_zip"; then
         hint=""
         [ "$failures" -eq 0 ] &&
-            hint=" (its files match; its time stamps come from the last commit: was the main build made before it?)"
+            hint=" (its files match; was the main build made with another SOURCE_DATE_EPOCH?)"
         fail "differs: $zip_name$hint"
         zipinfo -l "$main_zip" 2>&1 | tail -n +2 >"$scratch/main-zip.txt" || true
         zipinfo -l "$second_zip" 2>&1 | tail -n +2 >"$scratch/second-zip.txt" || true
