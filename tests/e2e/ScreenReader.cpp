@@ -11,8 +11,6 @@ namespace bench {
 namespace {
 constexpr int kMessageField = 1002;
 
-bool g_msaaAnswered = false;
-
 std::wstring Take(BSTR text) {
     std::wstring taken = text ? std::wstring(text, ::SysStringLen(text)) : std::wstring();
     ::SysFreeString(text);
@@ -46,7 +44,6 @@ void ReadMsaa(HWND field, PromptReading& reading) {
         if (SUCCEEDED(object->get_accState(self, &state)) && state.vt == VT_I4) reading.msaaState = state.lVal;
         object->Release();
         reading.msaaAnswered = true;
-        g_msaaAnswered = true;
     }
 }
 }  // namespace
@@ -78,7 +75,5 @@ void ExpectReadable(const Window& prompt) {
     EXPECT_TRUE(reading.msaaState & STATE_SYSTEM_FOCUSED) << "MSAA does not see the focus: " << shown;
     EXPECT_TRUE(reading.msaaState & STATE_SYSTEM_READONLY) << "MSAA does not see a read-only field: " << shown;
 }
-
-bool MsaaEverAnswered() { return g_msaaAnswered; }
 
 }  // namespace bench
