@@ -25,16 +25,6 @@ std::wstring VistaDoneHeard() {
     return L"Congratulations!Kelvo Braille Display setup has been completed successfully,please press" + blank +
            L"ENTER to finish.\r\nThen restart Window-eyes.";
 }
-constexpr char kDolphinFailed[] =
-    "ERROR!Dolphin updates failed,please copy files manually.\r\nFor more information, please see the Manual! Code:";
-
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
-
-std::string IniValue(const std::string& file, const char* key) {
-    char value[256] = "";
-    ::GetPrivateProfileStringA("driver", key, "<none>", value, sizeof value, file.c_str());
-    return value;
-}
 }  // namespace
 
 // Window-Eyes lies in a short folder of its own, so its Path value stays below the registry reader's limit.
@@ -63,7 +53,7 @@ protected:
 
     void ExpectCopied(const std::string& shipped, const std::string& destination) {
         EXPECT_EQ(ReadFileBytes(Shipped(shipped)), ReadFileBytes(destination)) << destination;
-        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(destination)) << destination;
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), FileAttributes(destination)) << destination;
     }
 
     // Runs to the first prompt after "Begin" with the display already registered in the NT family.
@@ -108,12 +98,10 @@ TEST_F(BeginWindowEyes, SevenNotRunningIsConfiguredWithoutAnnouncingThePort) {
     Wizard wizard(Setup());
     EXPECT_EQ(kNtDone, AnswerEnter(BeginWithPort(wizard, "COM7"))) << "no announcement, no close prompt";
     EXPECT_EQ(4u, wizard.WaitExit());
-    EXPECT_EQ("COM7", IniValue(ini, "brailleport"));
-    EXPECT_EQ("oem107", IniValue(ini, "brailledrivername"));
-    EXPECT_EQ("38400", IniValue(ini, "braillebaud"));
-    char rate[16] = "";
-    ::GetPrivateProfileStringA("speech", "rate", "", rate, sizeof rate, ini.c_str());
-    EXPECT_STREQ("55", rate);
+    EXPECT_EQ("COM7", IniValue(ini, "driver", "brailleport"));
+    EXPECT_EQ("oem107", IniValue(ini, "driver", "brailledrivername"));
+    EXPECT_EQ("38400", IniValue(ini, "driver", "braillebaud"));
+    EXPECT_EQ("55", IniValue(ini, "speech", "rate"));
     EXPECT_FALSE(FileExists(Folder() + "\\users.bak\\default\\WINEYES.INI"));
     ExpectCopied("webrloem107.dll", Folder() + "\\webrloem107.dll");
     ExpectCopied("WindowEyes7\\braille.ini", Folder() + "\\users\\default\\braille.ini");
@@ -144,8 +132,8 @@ TEST_F(BeginWindowEyes, SixOnVistaEndsWithTheVistaMessageAsItIsHeard) {
     AnswerEnter(done);
     EXPECT_EQ(4u, wizard.WaitExit());
     std::string ini = Folder() + "\\Users\\Default\\WINEYES.INI";
-    EXPECT_EQ("COM8", IniValue(ini, "brailleport"));
-    EXPECT_EQ("webrloem107", IniValue(ini, "brailledrivername"));
+    EXPECT_EQ("COM8", IniValue(ini, "driver", "brailleport"));
+    EXPECT_EQ("webrloem107", IniValue(ini, "driver", "brailledrivername"));
     ExpectCopied("webrloem107.dll", Folder() + "\\webrloem107.dll");
     ExpectCopied("bdisplay.exe", Folder() + "\\bdisplay.exe");
     ExpectCopied("WindowEyes6\\braille.ini", Folder() + "\\Users\\Default\\braille.ini");
@@ -193,7 +181,7 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
     EXPECT_TRUE(again.WaitGone(1500)) << "the watch timer closes the prompt once the window is gone";
     EXPECT_EQ(kNtDone, Next(wizard));
     EXPECT_EQ(4u, wizard.WaitExit());
-    EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "brailleport"));
+    EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
 }
 
 TEST_F(BeginWindowEyes, TitleThatMerelyHoldsTheNameIsNotItsWindow) {
@@ -283,12 +271,12 @@ TEST_F(BeginVista, UpdatesTheOwnersSettingsAndTheSamFolderThenAnnouncesThePort) 
     ASSERT_TRUE(::SetFileAttributesA(Shipped("kelvo.bk1").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ((std::vector<std::string>{Announcement("COM4"), kFinished}), Run());
     EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings()));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(Settings()));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), FileAttributes(Settings()));
     for (const char* file :
          {"kelvo00001.ini", "kelvo00039.INI", "kelvo00044.ini", "kelvo00052.ini", "KELVO.dll", "kelvo.sdi"}) {
         std::string copy = DriverFolder() + "\\" + file;
         EXPECT_EQ(ReadFileBytes(Shipped(std::string("kelvo\\") + file)), ReadFileBytes(copy)) << file;
-        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(copy)) << file;
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), FileAttributes(copy)) << file;
     }
 }
 

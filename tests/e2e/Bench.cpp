@@ -97,6 +97,14 @@ bool FolderExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+DWORD FileAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+std::string IniValue(const std::string& file, const char* section, const char* key, const char* fallback) {
+    char value[256] = "";
+    ::GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file.c_str());
+    return value;
+}
+
 void MakeFolders(const std::string& path) {
     for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
         ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);

@@ -35,6 +35,9 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+DWORD FileAttributes(const std::string& path);
+// A value of an INI file as the profile API reads it; `fallback` when the file, section or key is missing.
+std::string IniValue(const std::string& file, const char* section, const char* key, const char* fallback = "<none>");
 void MakeFolders(const std::string& path);
 void RemoveTree(const std::string& path);
 void CopyTree(const std::string& from, const std::string& to);

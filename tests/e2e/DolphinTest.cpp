@@ -8,14 +8,10 @@ namespace {
 constexpr char kDolphinKey[] = "SOFTWARE\\Dolphin";
 constexpr char kDolServeKey[] = "SOFTWARE\\Dolphin\\DolServe";
 constexpr char kVistaProduct[] = "Windows Vista (TM) Business";
-constexpr char kError[] =
-    "ERROR!Dolphin updates failed,please copy files manually.\r\nFor more information, please see the Manual! Code:";
 
 const char* const kDriverFiles[] = {"kelvo00001.ini", "kelvo00039.INI", "kelvo00044.ini",
                                     "kelvo00052.ini", "KELVO.dll",      "kelvo.sdi"};
 constexpr std::size_t kDriverCount = sizeof kDriverFiles / sizeof kDriverFiles[0];
-
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
 
 // The name as the file system keeps it, letter case included; empty when there is none.
 std::string StoredName(const std::string& path) {
@@ -93,7 +89,7 @@ protected:
             SCOPED_TRACE(kDriverFiles[row]);
             if (row < end) {
                 EXPECT_EQ(ReadFileBytes(ShippedDriver(row)), ReadFileBytes(Driver(row)));
-                EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(Driver(row)));
+                EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), FileAttributes(Driver(row)));
                 EXPECT_EQ(kDriverFiles[row], StoredName(Driver(row)));
             } else {
                 EXPECT_FALSE(FileExists(Driver(row)));
@@ -128,7 +124,7 @@ TEST_F(Hidden1003, ReadOnlySourcesEndArchiveOnly) {
 
     UpdateSilently();
     EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings("Hal1002")));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), Attributes(Settings("Hal1002")));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE), FileAttributes(Settings("Hal1002")));
     EXPECT_EQ("Kelvo.bk1", StoredName(Settings("Hal1002")));
     EXPECT_FALSE(FileExists(Settings("Hal1101"))) << "the first target that takes the file is the only one";
     EXPECT_FALSE(FileExists(Settings("Hal1003")));
@@ -141,7 +137,7 @@ TEST_F(Hidden1003, OnlyHal1101KeepsTheCopysAttributes) {
     MakeShippedReadOnly(Shipped("kelvo.bk1"));
     UpdateSilently();
     EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings("Hal1101")));
-    EXPECT_NE(0u, Attributes(Settings("Hal1101")) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(0u, FileAttributes(Settings("Hal1101")) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(FolderExists(Install() + "\\Hal1002\\Settings")) << "no Settings folder is made";
     EXPECT_FALSE(FileExists(Settings("Hal1003")));
     ExpectDriversUpTo(kDriverCount);
@@ -149,7 +145,7 @@ TEST_F(Hidden1003, OnlyHal1101KeepsTheCopysAttributes) {
 
 TEST_F(Hidden1003, NoHalSettingsTellsD3) {
     LayOut({});
-    EXPECT_EQ(std::string(kError) + "D3-Copy Kelvo.bk1 failed", UpdateAndFail());
+    EXPECT_EQ(std::string(kDolphinFailed) + "D3-Copy Kelvo.bk1 failed", UpdateAndFail());
     EXPECT_FALSE(FolderExists(Sam() + "\\kelvo")) << "no driver file after D3";
     for (const char* hal : {"Hal1002", "Hal1101", "Hal1003"})
         EXPECT_FALSE(FolderExists(Install() + "\\" + hal + "\\Settings"));
@@ -157,7 +153,7 @@ TEST_F(Hidden1003, NoHalSettingsTellsD3) {
 
 TEST_F(Hidden1003, MissingSamTellsD11AfterTheSettings) {
     LayOut({"Hal1002"}, false);
-    EXPECT_EQ(std::string(kError) + "D11", UpdateAndFail());
+    EXPECT_EQ(std::string(kDolphinFailed) + "D11", UpdateAndFail());
     EXPECT_EQ(ReadFileBytes(Shipped("kelvo.bk1")), ReadFileBytes(Settings("Hal1002")));
     EXPECT_FALSE(FolderExists(Sam())) << "only the last folder of the path is made";
 }
@@ -165,7 +161,7 @@ TEST_F(Hidden1003, MissingSamTellsD11AfterTheSettings) {
 TEST_F(Hidden1003, MissingShippedFileStopsAtItsRow) {
     LayOut({"Hal1002"});
     ASSERT_TRUE(::DeleteFileA(ShippedDriver(2).c_str()));
-    EXPECT_EQ(std::string(kError) + "D13", UpdateAndFail());
+    EXPECT_EQ(std::string(kDolphinFailed) + "D13", UpdateAndFail());
     ExpectDriversUpTo(2);
     EXPECT_TRUE(FileExists(Settings("Hal1002")));
 }
@@ -174,14 +170,14 @@ TEST_F(Hidden1003, Orpheus2Of80TellsD1) {
     LayOut({"Hal1002"});
     std::string value = Install() + "\\";
     SetMachineString(kDolServeKey, "Orpheus2", value + std::string(80 - value.size(), 'x'));
-    EXPECT_EQ(std::string(kError) + "D1", UpdateAndFail());
+    EXPECT_EQ(std::string(kDolphinFailed) + "D1", UpdateAndFail());
     EXPECT_FALSE(FileExists(Settings("Hal1002")));
 }
 
 TEST_F(Hidden1003, EscapeOnD2EndsWithCode4) {
     LayOut({"Hal1002"});
     SetOrpheus2(m_sandbox.Path("dolphin\\o.exe"));
-    EXPECT_EQ(std::string(kError) + "D2", UpdateAndFail(true));
+    EXPECT_EQ(std::string(kDolphinFailed) + "D2", UpdateAndFail(true));
     EXPECT_FALSE(FileExists(Settings("Hal1002")));
     EXPECT_FALSE(FolderExists(Sam() + "\\kelvo"));
 }

@@ -22,3 +22,7 @@ constexpr int kReadPort = 1001;
 constexpr int kMessageField = 1002;
 constexpr int kButton3 = 1003;
 constexpr int kQuit = IDOK;
+
+// The Dolphin update's failure message, up to its code.
+constexpr char kDolphinFailed[] =
+    "ERROR!Dolphin updates failed,please copy files manually.\r\nFor more information, please see the Manual! Code:";

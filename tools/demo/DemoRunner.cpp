@@ -65,12 +65,6 @@ std::string Utf8(const std::wstring& text) {
     return utf8;
 }
 
-std::string IniValue(const std::string& file, const char* key) {
-    char value[256] = "";
-    ::GetPrivateProfileStringA("driver", key, "(none)", value, sizeof value, file.c_str());
-    return value;
-}
-
 void ListFiles(Transcript& transcript, const std::string& folder, const std::string& label) {
     WIN32_FIND_DATAA found;
     HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
@@ -90,8 +84,9 @@ void WriteChanges(Transcript& transcript, const demo::Profile& profile) {
     if (!profile.windowEyes.empty()) {
         std::string settings = profile.windowEyes[0] == '6' ? "\\Users\\Default" : "\\users\\default";
         std::string users = demo::kWindowEyesFolder + settings;
-        transcript.Line("  WINEYES.INI [driver] brailleport=" + IniValue(users + "\\WINEYES.INI", "brailleport") +
-                        " brailledrivername=" + IniValue(users + "\\WINEYES.INI", "brailledrivername"));
+        std::string ini = users + "\\WINEYES.INI";
+        transcript.Line("  WINEYES.INI [driver] brailleport=" + IniValue(ini, "driver", "brailleport", "(none)") +
+                        " brailledrivername=" + IniValue(ini, "driver", "brailledrivername", "(none)"));
         ListFiles(transcript, demo::kWindowEyesFolder, "Window-Eyes");
         ListFiles(transcript, users, "Window-Eyes" + settings);
     }
