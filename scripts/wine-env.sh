@@ -11,7 +11,7 @@ export DISPLAY=$KELVO_DISPLAY
 if [ "$(id -u)" -eq 0 ]; then
     kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$KELVO_WINE_HOME" WINEPREFIX="$WINEPREFIX"
         WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="$DISPLAY"
-        ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG})
+        ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
 else
     export HOME=$KELVO_WINE_HOME
     kelvo_as_user=(env)
@@ -55,7 +55,21 @@ kelvo_server_ready() {
     "${kelvo_as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 }
 
+# The program and every test program are 32-bit: Wine runs them only where the kernel runs 32-bit code. Some
+# kernels are booted with that switched off (dmesg: "32-bit emulation disabled"); every Wine run would then fail
+# with a bare "Exec format error", so say why once, plainly.
+kelvo_runs_32bit() {
+    wine --version >/dev/null 2>&1 && return 0
+    echo "Wine cannot start its 32-bit part on this machine (wine --version: $(wine --version 2>&1 | tail -1))." >&2
+    if dmesg 2>/dev/null | grep -q "32-bit emulation disabled"; then
+        echo "The kernel runs no 32-bit programs: it was booted with IA32 emulation off (boot it with" \
+            "ia32_emulation=on). No test under Wine can run here." >&2
+    fi
+    return 1
+}
+
 kelvo_wine_ready() {
+    kelvo_runs_32bit || return 1
     (
         flock 9
         kelvo_display_ready
