@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine (with its 32-bit part), Xvfb and the test tools; does nothing when all are present.
+# Installs the cross toolchain, Wine (with its 32-bit part), Xvfb, the test and demo tools and the Chinese locale;
+# does nothing when all are present.
 set -euo pipefail
 
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make googletest \
-    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip; do
+    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales; do
     have "$p" || need+=("$p")
 done
-[ ${#need[@]} -eq 0 ] && exit 0
+# Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
+locale_missing() { ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; }
+[ ${#need[@]} -eq 0 ] && ! locale_missing && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages: ${need[*]} (run as root to install them)" >&2
+    echo "missing: ${need[*]}${need[*]:+ }$(locale_missing && echo 'the locale zh_CN.UTF-8') (run as root to install)" >&2
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+if [ ${#need[@]} -gt 0 ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+if locale_missing; then
+    sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN\.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+    locale-gen >/dev/null
+fi
