@@ -66,7 +66,11 @@ void ResetMachine() {
 
 // ---------------------------------------------------------------- files
 
+// KELVO_DIST names another laid-out folder, such as a signed copy of this build's.
 std::string DistFolder() {
+    char other[MAX_PATH] = "";
+    DWORD length = ::GetEnvironmentVariableA("KELVO_DIST", other, sizeof other);
+    if (length > 0 && length < sizeof other) return other;
     std::string path = "Z:" KELVO_DIST_DIR;
     for (char& c : path) {
         if (c == '/') c = '\\';
