@@ -6,7 +6,7 @@ set -euo pipefail
 need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make googletest \
-    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales; do
+    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl; do
     have "$p" || need+=("$p")
 done
 # Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
