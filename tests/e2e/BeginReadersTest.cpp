@@ -2,6 +2,8 @@
 // Vista family's Dolphin update, end to end through the real windows; every end with exit code 4.
 #include <oleacc.h>
 
+#include <algorithm>
+
 #include "BeginScenario.h"
 #include "ScreenReader.h"
 
@@ -182,6 +184,45 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
     EXPECT_EQ(kNtDone, Next(wizard));
     EXPECT_EQ(4u, wizard.WaitExit());
     EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
+}
+
+// The setup is run from a download folder that web pages have filled: DLLs under the names of system DLLs that a
+// dialog program, its theming, comctl32, the accessibility layer, the sounds and the child process may load by
+// name lie beside it, and Wine is told to search for them as Windows does (the program's folder first). Through a
+// whole Begin (the connect wait with a chime, the Window-Eyes wait, the update, the final message) none is loaded.
+// version.dll is left out: Wine's own user32 imports it at process start, before any line of a program can run
+// (Windows' user32 does not), so no program keeps a planted version.dll out under Wine.
+TEST_F(BeginWindowEyes, NoDllPlantedBesideTheSetupIsLoaded) {
+    const char* const planted[] = {"uxtheme", "dwmapi",  "msimg32", "comctl32", "cryptbase", "propsys",
+                                   "userenv", "apphelp", "oleacc",  "winmm",    "imm32",     "msctf"};
+    std::string dll = "Z:" KELVO_PLANTED_DLL;
+    std::replace(dll.begin(), dll.end(), '/', '\\');
+    std::string names;
+    for (const char* name : planted) {
+        ASSERT_TRUE(::CopyFileA(dll.c_str(), (m_sandbox.Setup() + "\\" + name + ".dll").c_str(), FALSE)) << name;
+        names += (names.empty() ? "" : ",") + std::string(name);
+    }
+    ::SetEnvironmentVariableA("WINEDLLOVERRIDES", ("mscoree,mshtml=;" + names + "=n,b").c_str());
+    Install("7.0", {"users\\default"});
+    OtherWindow windowEyes("Window-Eyes");
+    Wizard wizard(Setup());
+    ::SetEnvironmentVariableA("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    Window main;
+    StartAndBegin(wizard, main);
+    Window connect = NextPrompt(wizard);
+    EXPECT_FALSE(connect.WaitGone(4000)) << "the connect prompt waits through a chime";
+    SetMachineString(kNtDeviceKey, "PortName", "COM6");
+    EXPECT_TRUE(connect.WaitGone());
+    Window close = NextPrompt(wizard);
+    EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
+    windowEyes.Close();
+    EXPECT_TRUE(close.WaitGone());
+    EXPECT_EQ(kNtDone, Next(wizard));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_EQ("COM6", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
+    for (const char* name : planted) {
+        EXPECT_FALSE(FileExists(m_sandbox.Setup() + "\\" + name + ".dll.loaded")) << name << ".dll was loaded";
+    }
 }
 
 TEST_F(BeginWindowEyes, TitleThatMerelyHoldsTheNameIsNotItsWindow) {
