@@ -39,6 +39,7 @@ dist: build
 
 # Every test, under Wine on a headless display; the display and wineserver are ended afterwards either way.
 test: build
+	@scripts/wine-run cmd /c exit >/dev/null  # Wine made ready first (a new prefix takes a while), not in a test
 	@status=0; cd $(BUILD) && ctest --output-on-failure $(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop; exit $$status
 

@@ -3,7 +3,7 @@
 # does nothing when all are present.
 set -euo pipefail
 
-need=()
+need=() vm_need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make googletest \
     imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl; do
@@ -11,10 +11,15 @@ for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb 
 done
 # Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
 locale_missing() { ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; }
-[ ${#need[@]} -eq 0 ] && ! locale_missing && exit 0
+# Where the kernel runs no 32-bit programs, Wine runs in the Wine machine (scripts/wine-vm), whose disk is built once.
+vm_missing() {
+    ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ ! -f "${KELVO_VM_HOME:-/var/cache/kelvo-wine-vm}/image.ready" ]
+}
+[ ${#need[@]} -eq 0 ] && ! locale_missing && ! vm_missing && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
-    echo "missing: ${need[*]}${need[*]:+ }$(locale_missing && echo 'the locale zh_CN.UTF-8') (run as root to install)" >&2
+    echo "missing: ${need[*]}${need[*]:+ }$(locale_missing && echo 'the locale zh_CN.UTF-8 ')$(vm_missing &&
+        echo "the Wine machine's disk") (run as root to install)" >&2
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
@@ -27,4 +32,12 @@ if locale_missing; then
     sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^zh_CN\.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
     locale-gen >/dev/null
+fi
+if vm_missing; then
+    for p in qemu-system-x86 qemu-utils debootstrap e2fsprogs; do have "$p" || vm_need+=("$p"); done
+    if [ ${#vm_need[@]} -gt 0 ]; then
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${vm_need[@]}" >/dev/null
+    fi
+    bash "$(dirname "$0")/wine-vm" image
 fi

@@ -1,0 +1,43 @@
+#!/bin/bash
+# The Wine machine's agent (scripts/wine-vm): the guest's first process hands over to it from the request folder,
+# where the host puts the current copy at every start. It mounts the project folder at the host's own path, so every
+# path and every Z:\ path means the same file on both sides, then runs the requests that the host leaves in the
+# request folder, each with its output, its error output and its exit code written back beside it. It powers off
+# when asked.
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+mkdir -p /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+mount -t tmpfs tmpfs /run
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+hostname kelvo-wine-vm
+project=$(sed -n 's/.*kelvo_project=\([^ ]*\).*/\1/p' /proc/cmdline)
+io=/kelvo-io
+mkdir -p "$project"
+# With a cache: Wine maps the programs it runs into memory, which fails on a 9p mount without one (and with the
+# "mmap" cache too); the host's requests drop the cache first, so it never serves an old file.
+mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose project "$project"
+mkdir -p "$io/requests" "$io/running"
+echo "$(cut -d' ' -f1 /proc/uptime)" >"$io/ready"
+
+exec 7<> <(:)  # a pipe nobody writes: read -t on it sleeps without starting a process, which emulation makes dear
+while [ ! -e "$io/poweroff" ]; do
+    for request in "$io"/requests/*.sh; do
+        [ -e "$request" ] || continue
+        id=$(basename "$request" .sh)
+        mv "$request" "$io/running/$id.sh" || continue
+        (
+            cd / && bash "$io/running/$id.sh" >"$io/running/$id.out" 2>"$io/running/$id.err" </dev/null
+            echo $? >"$io/running/$id.status"
+            mv "$io/running/$id.status" "$io/running/$id.rc"
+        ) &
+    done
+    read -r -t 0.05 -u 7 || true
+done
+wait
+sync
+umount "$project" "$io"
+echo 1 >/proc/sys/kernel/sysrq
+echo o >/proc/sysrq-trigger
+sleep 60
