@@ -4,17 +4,9 @@
 // Usage: kelvo_same_resources.exe "<path of the setup program>"
 #include <windows.h>
 
-#include <shellapi.h>
+#include "BaselineDialog.h"
 
-namespace {
-INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        ::EndDialog(hwnd, LOWORD(wParam));
-        return TRUE;
-    }
-    return message == WM_INITDIALOG;
-}
-}  // namespace
+#include <shellapi.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int count = 0;
@@ -31,5 +23,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HANDLE context = ::CreateActCtxW(&manifest);
     ULONG_PTR cookie = 0;
     if (context == INVALID_HANDLE_VALUE || !::ActivateActCtx(context, &cookie)) return 4;
-    return static_cast<int>(::DialogBoxParamW(resources, MAKEINTRESOURCEW(102), nullptr, Proc, 0));
+    return static_cast<int>(::DialogBoxParamW(resources, MAKEINTRESOURCEW(102), nullptr, BaselineDialogProc, 0));
 }
