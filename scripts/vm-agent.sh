@@ -30,6 +30,8 @@ while [ ! -e "$io/poweroff" ]; do
         (
             cd / && bash "$io/running/$id.sh" >"$io/running/$id.out" 2>"$io/running/$id.err" </dev/null
             echo $? >"$io/running/$id.status"
+            # What the command wrote into the project folder reaches the host before the host reads it.
+            sync
             mv "$io/running/$id.status" "$io/running/$id.rc"
         ) &
     done
