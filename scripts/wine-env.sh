@@ -68,10 +68,12 @@ kelvo_server_ready() {
 # (scripts/wine-vm), a guest whose kernel does, once `make deps` has built its disk.
 kelvo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 kelvo_vm_home=${KELVO_VM_HOME:-/var/cache/kelvo-wine-vm}
+# Inside the guest Wine runs directly; the guest marks its requests, which spares each run the check of the kernel.
+kelvo_vm_ready() { [ -z "${KELVO_IN_WINE_VM:-}" ] && ! kelvo_runs_32bit && [ -f "$kelvo_vm_home/image.ready" ]; }
 kelvo_use_vm() {
     [ -n "${KELVO_IN_WINE_VM:-}" ] && return 1
     kelvo_runs_32bit && return 1
-    [ -f "$kelvo_vm_home/image.ready" ] && return 0
+    kelvo_vm_ready && return 0
     echo "Wine cannot start its 32-bit part on this machine: $(wine --version 2>&1 | tail -1)" >&2
     if dmesg 2>/dev/null | grep -q "32-bit emulation disabled"; then
         echo "The kernel runs no 32-bit programs (booted with IA32 emulation off); 'make deps' as root builds the" \
