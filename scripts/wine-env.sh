@@ -8,12 +8,12 @@ kelvo_run_lock=$kelvo_lock_base.run.lock
 # KELVO_DLL_OVERRIDES adds Wine DLL overrides for every program of the run (a Windows program cannot change them for
 # its children: Wine takes them from the Unix environment).
 kelvo_dll_overrides="mscoree,mshtml=${KELVO_DLL_OVERRIDES:+;$KELVO_DLL_OVERRIDES}"
-export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="$kelvo_dll_overrides"
+export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=win32 WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides"
 export DISPLAY=$KELVO_DISPLAY
 
 if [ "$(id -u)" -eq 0 ]; then
     kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$KELVO_WINE_HOME" WINEPREFIX="$WINEPREFIX"
-        WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
+        WINEARCH=win32 WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
         ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
 else
     export HOME=$KELVO_WINE_HOME
