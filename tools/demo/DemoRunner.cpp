@@ -1,5 +1,7 @@
 // The demo: runs the real wizard on a simulated PC and presses through it as a blind user would, writing a
-// transcript of what the screen reader speaks, a screenshot of every dialog and the changes the run made.
+// transcript of what the screen reader speaks, a screenshot of every dialog and the changes the run made. Every
+// line carries its time in the run; timeline.txt gives the tick count of the start and when each text was spoken,
+// from which the demo script lays the session's soundtrack.
 // Usage: kelvo_demo.exe PROFILE SETUP-FOLDER OUT-FOLDER [interactive]
 #include <windows.h>
 
@@ -16,23 +18,47 @@
 using namespace bench;
 
 namespace {
-constexpr DWORD kUserDelayMs = 3000;  // how long the user takes to plug in the display or close Window-Eyes
-constexpr DWORD kReadingMs = 400;     // time to hear a message before answering it
+constexpr DWORD kUserDelayMs = 3000;    // how long the user takes to plug in the display or close Window-Eyes
+constexpr DWORD kReadingMs = 400;       // least time to take in a message before answering it
+constexpr DWORD kSpeechMsPerChar = 60;  // a speech synthesizer's default pace, about 175 words a minute
+
+// The user hears a message out before answering it.
+DWORD HearingTime(const std::string& text) {
+    DWORD speech = static_cast<DWORD>(text.size()) * kSpeechMsPerChar;
+    return speech > kReadingMs ? speech : kReadingMs;
+}
 
 class Transcript {
 public:
-    Transcript(const std::string& folder) : m_folder(folder), m_out(folder + "\\transcript.txt", std::ios::binary) {}
+    Transcript(const std::string& folder)
+        : m_folder(folder),
+          m_start(::GetTickCount()),
+          m_out(folder + "\\transcript.txt", std::ios::binary),
+          m_timeline(folder + "\\timeline.txt", std::ios::binary) {
+        m_timeline << "start " << m_start << "\n";
+    }
 
     void Line(const std::string& text) {
-        m_out << text << "\r\n";
+        DWORD ms = ::GetTickCount() - m_start;
+        char stamp[24];
+        std::snprintf(stamp, sizeof stamp, "[%02lu:%02lu.%lu] ", static_cast<unsigned long>(ms / 60000),
+                      static_cast<unsigned long>(ms / 1000 % 60), static_cast<unsigned long>(ms / 100 % 10));
+        std::string line = text.empty() ? text : stamp + text;
+        m_out << line << "\r\n";
         m_out.flush();
-        std::printf("%s\n", text.c_str());
+        std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
     // What the screen reader says: the dialog's title, then the focused field's text, one line at a time.
     void Spoken(const std::string& text) {
         std::ofstream spoken(m_folder + "\\spoken.txt", std::ios::binary | std::ios::app);
         spoken << text << "\n";
+        std::string line = text;
+        for (char& c : line) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
+        m_timeline << "speak " << ::GetTickCount() - m_start << " " << line << "\n";
+        m_timeline.flush();
     }
     std::string Shot(HWND window, const std::string& name) {
         // Saved as BMP; the demo script turns each into the PNG that the transcript names.
@@ -44,7 +70,9 @@ public:
 
 private:
     std::string m_folder;
+    DWORD m_start;
     std::ofstream m_out;
+    std::ofstream m_timeline;
     int m_shots = 0;
 };
 
@@ -131,6 +159,7 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
                                                                    : "FOCUS OR SELECTION MISSING") +
                     "; the screen reader reads " + Quoted(heard));
     transcript.Spoken(heard);
+    ::Sleep(HearingTime(heard));
     if (wait && text.find("connect") != std::string::npos) {
         ::Sleep(kUserDelayMs);
         demo::PlugInDisplay(profile, "COM3");
@@ -139,8 +168,6 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
         ::Sleep(kUserDelayMs);
         windowEyes->Close();
         transcript.Line("  The user closes Window-Eyes.");
-    } else {
-        ::Sleep(kReadingMs);
     }
     if (wait && prompt.WaitGone(1500)) {
         transcript.Line("  The prompt closes by itself.");
@@ -188,11 +215,12 @@ int main(int argc, char** argv) {
     std::string shot = transcript.Shot(main.Handle(), "main-window");
     transcript.Line("Main window \"setup 3.09.12.16\" [" + shot + "], focus on " + Quoted(main.Focus().Text()) +
                     "; \"Read Virtual COM Port\" is " + (main.Control(1001).Enabled() ? "enabled" : "disabled") + ".");
-    transcript.Spoken("setup 3.09.12.16. " + main.Focus().Text() + " button.");
+    std::string heard = "setup 3.09.12.16. " + main.Focus().Text() + " button.";
+    transcript.Spoken(heard);
     if (interactive) {
         transcript.Line("  Your turn: work the wizard with the keyboard; the display is plugged in for you.");
     } else {
-        ::Sleep(kReadingMs);
+        ::Sleep(HearingTime(heard));
         main.PressEnter();
         transcript.Line("  The user presses ENTER on \"Begin\".");
     }
