@@ -1,20 +1,18 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine (with its 32-bit part), Xvfb, the test and demo tools and the Chinese locale;
+# Installs the cross toolchain, Wine (its 32-bit part, and its 64-bit part for a 64-bit Windows), Xvfb, the test and demo tools and the Chinese locale;
 # does nothing when all are present.
 set -euo pipefail
 
 need=() vm_need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make googletest \
+for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth cmake make googletest \
     imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl; do
     have "$p" || need+=("$p")
 done
 # Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
 locale_missing() { ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; }
 # Where the kernel runs no 32-bit programs, Wine runs in the Wine machine (scripts/wine-vm), whose disk is built once.
-vm_missing() {
-    ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ ! -f "${KELVO_VM_HOME:-/var/cache/kelvo-wine-vm}/image.ready" ]
-}
+vm_missing() { ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! bash "$(dirname "$0")/wine-vm" image-ok; }
 [ ${#need[@]} -eq 0 ] && ! locale_missing && ! vm_missing && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,6 +1,15 @@
 # Sourced by the Wine scripts: where the prefix lives, who runs Wine, and how prefix and display are made ready.
 kelvo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
+# KELVO_WINEARCH=win64 runs the same 32-bit programs in a 64-bit Windows (WoW64), in a prefix of its own, started by
+# the 64-bit loader (Debian's `wine` is the 32-bit one).
+KELVO_WINEARCH=${KELVO_WINEARCH:-win32}
+if [ "$KELVO_WINEARCH" = win64 ]; then
+    KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine64}
+    kelvo_wine=/usr/lib/wine/wine64
+else
+    KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
+    kelvo_wine=wine
+fi
 KELVO_DISPLAY=${KELVO_DISPLAY:-:87}
 kelvo_wine_user=kelvo-wine
 kelvo_lock_base=/tmp/kelvo-wine-$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8)
@@ -8,12 +17,12 @@ kelvo_run_lock=$kelvo_lock_base.run.lock
 # KELVO_DLL_OVERRIDES adds Wine DLL overrides for every program of the run (a Windows program cannot change them for
 # its children: Wine takes them from the Unix environment).
 kelvo_dll_overrides="mscoree,mshtml=${KELVO_DLL_OVERRIDES:+;$KELVO_DLL_OVERRIDES}"
-export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=win32 WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides"
+export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides"
 export DISPLAY=$KELVO_DISPLAY
 
 if [ "$(id -u)" -eq 0 ]; then
     kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$KELVO_WINE_HOME" WINEPREFIX="$WINEPREFIX"
-        WINEARCH=win32 WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
+        WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
         ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
 else
     export HOME=$KELVO_WINE_HOME
@@ -30,7 +39,7 @@ kelvo_display_ready() {
     return 1
 }
 
-# One prefix per work tree, made once: a 32-bit Windows 7, no sound driver, unmanaged windows, CJK fonts.
+# One prefix per work tree and Windows, made once: a Windows 7, no sound driver, unmanaged windows, CJK fonts.
 kelvo_prefix_ready() {
     [ -f "$KELVO_WINE_HOME/.ready" ] && return 0
     mkdir -p "$KELVO_WINE_HOME"
@@ -40,27 +49,38 @@ kelvo_prefix_ready() {
     fi
     local w=("${kelvo_as_user[@]}")
     # No sound driver from the start: probing for one makes a new prefix take minutes on an emulated machine.
-    "${w[@]}" env WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d" wineboot -i \
+    "${w[@]}" env WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv=d" "$kelvo_wine" wineboot -i \
         </dev/null >/dev/null 2>&1 9>&-
-    "${w[@]}" wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f </dev/null >/dev/null 2>&1 9>&-
-    "${w[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
+    "${w[@]}" "$kelvo_wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f </dev/null >/dev/null 2>&1 9>&-
+    "${w[@]}" "$kelvo_wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 9>&-
     # A crashing program ends instead of waiting in the debugger, holding its caller's output.
-    "${w[@]}" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
-        </dev/null >/dev/null 2>&1 9>&-
+    # Under WoW64 a 32-bit program reads its own (32-bit) view of the key.
+    local view views=(/reg:32)
+    [ "$KELVO_WINEARCH" = win64 ] && views+=(/reg:64)
+    for view in "${views[@]}"; do
+        "${w[@]}" "$kelvo_wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+            "$view" </dev/null >/dev/null 2>&1 9>&-
+    done
     local font
     for font in 宋体 SimSun 'Arial Unicode MS' '@Arial Unicode MS'; do
-        "${w[@]}" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f \
+        "${w[@]}" "$kelvo_wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f \
             </dev/null >/dev/null 2>&1 9>&-
     done
     "${w[@]}" wineserver -w 9>&-
     touch "$KELVO_WINE_HOME/.ready"
 }
 
-# A persistent, warm wineserver: every later start of a program then costs little.
+# A persistent, warm wineserver for the prefix: every later start of a program then costs little. The server of the
+# other prefix does not count, so each is told by the prefix in its environment.
 kelvo_server_ready() {
-    if "${kelvo_as_user[@]}" sh -c 'pgrep -u "$(id -u)" "^wineserver" >/dev/null'; then return 0; fi
+    # shellcheck disable=SC2016 # expanded by the inner shell, as the Wine user
+    if "${kelvo_as_user[@]}" sh -c 'for pid in $(pgrep -u "$(id -u)" "^wineserver"); do
+            tr "\0" "\n" <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && exit 0
+        done; exit 1'; then
+        return 0
+    fi
     setsid "${kelvo_as_user[@]}" wineserver -p </dev/null >/dev/null 2>&1 9>&- &
-    "${kelvo_as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    "${kelvo_as_user[@]}" "$kelvo_wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
 }
 
 # The program and every test program are 32-bit: Wine runs them only where the kernel runs 32-bit code. Some
