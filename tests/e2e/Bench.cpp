@@ -20,10 +20,17 @@ const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // ---------------------------------------------------------------- registry
 
+namespace {
+// A key named by its Wow6432Node path is written where a 32-bit installer's writes lie on 64-bit Windows: through
+// the 64-bit view (32-bit Windows ignores the flag). A 32-bit process's own create of such a path would make the key
+// a second time below it under Wine, while the program's 32-bit open resolves the path as Windows does.
+REGSAM View(const std::string& key) { return key.find("\\Wow6432Node\\") != std::string::npos ? KEY_WOW64_64KEY : 0; }
+}  // namespace
+
 void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type) {
     HKEY handle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr))
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | View(key),
+                                               nullptr, &handle, nullptr))
         << key;
     LONG status = ::RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                    static_cast<DWORD>(bytes.size()));
@@ -37,16 +44,26 @@ void SetMachineString(const std::string& key, const std::string& value, const st
 
 void DeleteMachineValue(const std::string& key, const std::string& value) {
     HKEY handle = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &handle) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE | View(key), &handle) != ERROR_SUCCESS) return;
     ::RegDeleteValueA(handle, value.c_str());
     ::RegCloseKey(handle);
 }
 
-void DeleteMachineTree(const std::string& key) { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str()); }
+void DeleteMachineTree(const std::string& key) {
+    std::size_t last = key.rfind('\\');
+    HKEY parent = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.substr(0, last).c_str(), 0, KEY_ALL_ACCESS | View(key), &parent) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    ::RegDeleteTreeA(parent, key.substr(last + 1).c_str());
+    ::RegCloseKey(parent);
+}
 
 bool MachineValueExists(const std::string& key, const std::string& value) {
     HKEY handle = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | View(key), &handle) != ERROR_SUCCESS)
+        return false;
     LONG status = ::RegQueryValueExA(handle, value.c_str(), nullptr, nullptr, nullptr, nullptr);
     ::RegCloseKey(handle);
     return status == ERROR_SUCCESS;
@@ -152,6 +169,15 @@ void CopyTree(const std::string& from, const std::string& to) {
         }
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
+}
+
+std::string LocalName(const char* plain, const wchar_t* chinese) {
+    if (::GetACP() != 936) return plain;
+    int size = ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, nullptr, 0, nullptr, nullptr);
+    std::string name(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, &name[0], size, nullptr, nullptr);
+    name.resize(static_cast<std::size_t>(size - 1));
+    return name;
 }
 
 Sandbox::Sandbox() {

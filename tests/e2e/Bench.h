@@ -29,6 +29,10 @@ extern const char kWindowsKey[];
 // driver, no screen readers, Windows 7. Called before and after every scenario.
 void ResetMachine();
 
+// A name in the code page of the run: the Chinese one under code page 936 (a Chinese Windows), the plain one
+// elsewhere. CTest runs scenarios once more under code page 936, where they meet Chinese folder and user names.
+std::string LocalName(const char* plain, const wchar_t* chinese);
+
 // --- Files ---
 std::string DistFolder();  // the laid-out shipped folder of this build
 std::string ReadFileBytes(const std::string& path);
@@ -51,7 +55,8 @@ public:
     Sandbox& operator=(const Sandbox&) = delete;
 
     const std::string& Root() const { return m_root; }
-    std::string Setup() const { return m_root + "\\setup"; }  // the copy of the shipped folder
+    // The copy of the shipped folder. Its Chinese name ends in a character whose second byte is a backslash's.
+    std::string Setup() const { return m_root + "\\" + LocalName("setup", L"凯沃点显器安装誠"); }
     std::string Path(const std::string& relative) const { return m_root + "\\" + relative; }
 
 private:

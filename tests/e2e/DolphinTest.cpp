@@ -27,7 +27,7 @@ std::string StoredName(const std::string& path) {
 // suite and scenario names never hold that word.
 class Hidden1003 : public Scenario {
 protected:
-    std::string Install() const { return m_sandbox.Path("Dolphin"); }
+    std::string Install() const { return m_sandbox.Path(LocalName("Dolphin", L"读屏\\Dolphin")); }
     std::string Sam() const { return Install() + "\\Sam"; }
     std::string Driver(std::size_t row) const { return Sam() + "\\kelvo\\" + kDriverFiles[row]; }
     std::string Settings(const char* hal) const { return Install() + "\\" + hal + "\\Settings\\Kelvo.bk1"; }

@@ -7,7 +7,14 @@
 
 class Scenario : public ::testing::Test {
 protected:
-    void SetUp() override { bench::ResetMachine(); }
+    void SetUp() override {
+        char locale[64] = "";
+        ::GetEnvironmentVariableA("LC_ALL", locale, sizeof locale);
+        if (std::string(locale).rfind("zh_CN", 0) == 0) {
+            ASSERT_EQ(936u, ::GetACP()) << "the Chinese run has its code page (is the zh_CN.UTF-8 locale made?)";
+        }
+        bench::ResetMachine();
+    }
     void TearDown() override { bench::ResetMachine(); }
 
     // Starts the setup program from the sandbox's copy, with that folder as its current directory.
