@@ -17,6 +17,8 @@ const wchar_t* const kLoadedLaterByName[] = {
     L"msimg32.dll",    // comctl32 6 delay-loads it the first time it draws
     L"oleacc.dll",     // a screen reader's MSAA request (WM_GETOBJECT) is answered through it
     L"winmm.dll",      // the chime and the Window-Eyes sounds
+    L"msacm32.dll",    // winmm's sound mapper, loaded by name the first time a WAV file plays
+    L"mmdevapi.dll",   // the audio endpoints, which winmm of Vista and later opens by name to play
     L"cryptbase.dll",  // advapi32 of Windows 7 loads it by name for its random numbers
     L"propsys.dll",    // the shell's property system, which comctl32 and uxtheme may pull in
     L"userenv.dll",    // profile paths, asked for by the shell parts of Windows 7 and later
