@@ -31,7 +31,7 @@ chmod 777 "$out"
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT
 status=0
-LC_ALL=${LOCALE:-zh_CN.UTF-8} KELVO_WINEDEBUG=+timestamp,+winmm "$root/scripts/wine-run" "$build/tools/kelvo_demo.exe" \
+LC_ALL=${LOCALE:-zh_CN.UTF-8} KELVO_WINEDEBUG=${KELVO_WINEDEBUG:+$KELVO_WINEDEBUG,}+timestamp,+winmm "$root/scripts/wine-run" "$build/tools/kelvo_demo.exe" \
     "$profile" "$(win "$build/dist")" "$(win "$out")" $mode 2>"$trace" || status=$?
 grep -v ':winmm:' "$trace" >&2 || true
 [ "$status" -eq 0 ] || exit "$status"
