@@ -10,6 +10,8 @@ else
     KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
     kelvo_wine=wine
 fi
+# Exported, so that the Wine machine keys its prefix by the same folder whether a caller named it or not.
+export KELVO_WINE_HOME
 KELVO_DISPLAY=${KELVO_DISPLAY:-:87}
 kelvo_wine_user=kelvo-wine
 kelvo_lock_base=/tmp/kelvo-wine-$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8)
