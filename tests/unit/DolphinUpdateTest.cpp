@@ -24,6 +24,9 @@ constexpr char kNtDolServeKey[] = "SOFTWARE\\Dolphin\\DolServe";
 constexpr char kOwner[] = "kelvo-test-owner";
 constexpr char kProfile[] = "C:\\Users\\kelvo-test-owner";
 constexpr char kUserData[] = "C:\\Users\\kelvo-test-owner\\AppData\\Local\\dolphin";
+// An owner who has no profile folder; a faulty update that made one must not fail the next run.
+constexpr char kNobody[] = "kelvo-test-nobody";
+constexpr char kNobodyProfile[] = "C:\\Users\\kelvo-test-nobody";
 // Holds neither "Hal" nor "Dolphin" before the installation's own folder.
 constexpr char kRoot[] = "C:\\kelvo-unit";
 constexpr char kInstall[] = "C:\\kelvo-unit\\Prog\\Dolphin";
@@ -111,6 +114,7 @@ protected:
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kVistaDolphinKey);
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kNtDolphinKey);
         RemoveTree(kProfile);
+        RemoveTree(kNobodyProfile);
         RemoveTree(kRoot);
     }
 
@@ -239,9 +243,9 @@ TEST_F(DolphinUpdate, VistaSettingsTargetThatDoesNotTakeTheFileTellsD7) {
 
     // An owner without a profile folder.
     LayOutVista();
-    SetValue(kWindowsNtKey, "RegisteredOwner", "kelvo-test-nobody");
+    SetValue(kWindowsNtKey, "RegisteredOwner", kNobody);
     EXPECT_EQ(Failure("D7"), RunVista());
-    EXPECT_FALSE(Exists("C:\\Users\\kelvo-test-nobody"));
+    EXPECT_FALSE(Exists(kNobodyProfile));
     EXPECT_FALSE(Exists(DriverFolder()));
 }
 
