@@ -37,12 +37,14 @@ dist: build
 	mv dist.partial dist
 	@echo "dist/ is ready: $$(cd dist && ls *.zip)"
 
-# Every test, under Wine on a headless display; the display and wineserver are ended afterwards either way.
+# Every test, under Wine on headless displays; the displays and wineservers are ended afterwards either way. Each
+# Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server), and CTest runs a test
+# in every free lane at once, beside the tests that need no Wine.
+LANES ?= 2
 test: build
-	@for arch in win32 win64; do \
-		KELVO_WINEARCH=$$arch scripts/wine-run cmd /c exit >/dev/null || exit 1; \
-	done  # both Windows made ready first (a new prefix takes a while), not in a test
-	@status=0; cd $(BUILD) && ctest --output-on-failure $(ARGS) || status=$$?; \
+	@bash scripts/wine-lanes $(LANES) $(BUILD)/wine-lanes.json
+	@status=0; cd $(BUILD) && ctest --output-on-failure --resource-spec-file wine-lanes.json -j $$((2 * $(LANES) + 1)) \
+		$(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop && KELVO_WINEARCH=win64 scripts/wine-stop; exit $$status
 
 demo: build

@@ -12,42 +12,76 @@ else
 fi
 # Exported, so that the Wine machine keys its prefix by the same folder whether a caller named it or not.
 export KELVO_WINE_HOME
-KELVO_DISPLAY=${KELVO_DISPLAY:-:87}
 kelvo_wine_user=kelvo-wine
-kelvo_lock_base=/tmp/kelvo-wine-$(echo "$KELVO_WINE_HOME" | md5sum | cut -c1-8)
-kelvo_run_lock=$kelvo_lock_base.run.lock
 # KELVO_DLL_OVERRIDES adds Wine DLL overrides for every program of the run (a Windows program cannot change them for
 # its children: Wine takes them from the Unix environment).
 kelvo_dll_overrides="mscoree,mshtml=${KELVO_DLL_OVERRIDES:+;$KELVO_DLL_OVERRIDES}"
-export WINEPREFIX=$KELVO_WINE_HOME/prefix WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides"
-export DISPLAY=$KELVO_DISPLAY
 
-if [ "$(id -u)" -eq 0 ]; then
-    kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$KELVO_WINE_HOME" WINEPREFIX="$WINEPREFIX"
-        WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all} WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
-        ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
-else
-    export HOME=$KELVO_WINE_HOME
-    kelvo_as_user=(env)
+# Lanes: copies of the Windows, each with its own prefix, display and warm server, so that several programs of one
+# Windows run at once without sharing a registry or taking each other's focus. Lane 0 is KELVO_WINE_HOME itself.
+# CTest hands a test its lane as a resource of the Windows' type (tests/CMakeLists.txt); KELVO_WINE_LANE names one.
+if [ -z "${KELVO_WINE_LANE:-}" ] && [ "${CTEST_RESOURCE_GROUP_0:-}" = "$KELVO_WINEARCH" ]; then
+    kelvo_granted=CTEST_RESOURCE_GROUP_0_${KELVO_WINEARCH^^}
+    KELVO_WINE_LANE=$(sed -n 's/^id:\([0-9]*\),.*/\1/p' <<<"${!kelvo_granted:-}")
 fi
+KELVO_WINE_LANE=${KELVO_WINE_LANE:-0}
+export KELVO_WINE_LANE
+
+# Sets everything that belongs to one lane: its home and prefix, its display, its locks, and how Wine is started in it.
+kelvo_select_lane() {
+    local lane=$1
+    kelvo_home=$KELVO_WINE_HOME
+    [ "$lane" -eq 0 ] || kelvo_home=$KELVO_WINE_HOME.lane$lane
+    # Each Windows and lane its own display: a window of one never takes the focus of another's.
+    local second=0
+    [ "$KELVO_WINEARCH" = win64 ] && second=1
+    kelvo_display=${KELVO_DISPLAY:-:$((87 + 2 * lane + second))}
+    kelvo_lock_base=/tmp/kelvo-wine-$(echo "$kelvo_home" | md5sum | cut -c1-8)
+    kelvo_run_lock=$kelvo_lock_base.run.lock
+    export WINEPREFIX=$kelvo_home/prefix WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY=$kelvo_display
+    if [ "$(id -u)" -eq 0 ]; then
+        kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$kelvo_home" WINEPREFIX="$WINEPREFIX"
+            WINEARCH=$KELVO_WINEARCH WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
+            ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
+    else
+        export HOME=$kelvo_home
+        kelvo_as_user=(env)
+    fi
+}
+kelvo_select_lane "$KELVO_WINE_LANE"
 
 kelvo_display_ready() {
-    local socket=/tmp/.X11-unix/X${KELVO_DISPLAY#:}
-    if [ -S "$socket" ] && pgrep -f "Xvfb $KELVO_DISPLAY " >/dev/null; then return 0; fi
-    rm -f "$socket" "/tmp/.X${KELVO_DISPLAY#:}-lock"
-    setsid Xvfb "$KELVO_DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    local socket=/tmp/.X11-unix/X${kelvo_display#:}
+    if [ -S "$socket" ] && pgrep -f "Xvfb $kelvo_display " >/dev/null; then return 0; fi
+    rm -f "$socket" "/tmp/.X${kelvo_display#:}-lock"
+    setsid Xvfb "$kelvo_display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
     for _ in $(seq 100); do [ -S "$socket" ] && return 0; sleep 0.05; done
-    echo "Xvfb did not start on $KELVO_DISPLAY" >&2
+    echo "Xvfb did not start on $kelvo_display" >&2
     return 1
 }
 
 # One prefix per work tree and Windows, made once: a Windows 7, no sound driver, unmanaged windows, CJK fonts.
+# Another lane's prefix is a copy of lane 0's: seconds, where making one takes minutes on an emulated machine.
 kelvo_prefix_ready() {
-    [ -f "$KELVO_WINE_HOME/.ready" ] && return 0
-    mkdir -p "$KELVO_WINE_HOME"
+    [ -f "$kelvo_home/.ready" ] && return 0
+    if [ "$kelvo_home" != "$KELVO_WINE_HOME" ]; then
+        (
+            kelvo_select_lane 0
+            exec 8>"$kelvo_lock_base.lock"
+            flock 8
+            kelvo_prefix_ready
+        )
+        rm -rf "$kelvo_home.partial"
+        cp -a "$KELVO_WINE_HOME" "$kelvo_home.partial"
+        rm -rf "$kelvo_home"
+        mv "$kelvo_home.partial" "$kelvo_home"
+        return 0
+    fi
+    mkdir -p "$kelvo_home"
     if [ "$(id -u)" -eq 0 ]; then
         id "$kelvo_wine_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user"
-        chown "$kelvo_wine_user" "$KELVO_WINE_HOME"
+        chown "$kelvo_wine_user" "$kelvo_home"
     fi
     local w=("${kelvo_as_user[@]}")
     # No sound driver from the start: probing for one makes a new prefix take minutes on an emulated machine.
@@ -69,7 +103,7 @@ kelvo_prefix_ready() {
             </dev/null >/dev/null 2>&1 9>&-
     done
     "${w[@]}" wineserver -w 9>&-
-    touch "$KELVO_WINE_HOME/.ready"
+    touch "$kelvo_home/.ready"
 }
 
 # A persistent, warm wineserver for the prefix: every later start of a program then costs little. The server of the
@@ -87,15 +121,21 @@ kelvo_server_ready() {
 
 # The program and every test program are 32-bit: Wine runs them only where the kernel runs 32-bit code. Some
 # kernels are booted with that switched off (dmesg: "32-bit emulation disabled"); Wine then runs in the Wine machine
-# (scripts/wine-vm), a guest whose kernel does, once `make deps` has built its disk.
+# (scripts/wine-vm), a guest whose kernel does, once `make deps` has built its disk. KELVO_WINE_VM=1 uses it on any
+# machine, so that its path and its time can be tried where the kernel would run Wine itself.
 kelvo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+kelvo_wants_vm() { [ "${KELVO_WINE_VM:-}" = 1 ] || ! kelvo_runs_32bit; }
 kelvo_vm_home=${KELVO_VM_HOME:-/var/cache/kelvo-wine-vm}
 # Inside the guest Wine runs directly; the guest marks its requests, which spares each run the check of the kernel.
-kelvo_vm_ready() { [ -z "${KELVO_IN_WINE_VM:-}" ] && ! kelvo_runs_32bit && [ -f "$kelvo_vm_home/image.ready" ]; }
+kelvo_vm_ready() { [ -z "${KELVO_IN_WINE_VM:-}" ] && kelvo_wants_vm && [ -f "$kelvo_vm_home/image.ready" ]; }
 kelvo_use_vm() {
     [ -n "${KELVO_IN_WINE_VM:-}" ] && return 1
-    kelvo_runs_32bit && return 1
+    kelvo_wants_vm || return 1
     kelvo_vm_ready && return 0
+    if [ "${KELVO_WINE_VM:-}" = 1 ]; then
+        echo "KELVO_WINE_VM=1: the Wine machine's disk is not built; 'make deps' as root builds it" >&2
+        exit 1
+    fi
     echo "Wine cannot start its 32-bit part on this machine: $(wine --version 2>&1 | tail -1)" >&2
     if dmesg 2>/dev/null | grep -q "32-bit emulation disabled"; then
         echo "The kernel runs no 32-bit programs (booted with IA32 emulation off); 'make deps' as root builds the" \
