@@ -11,8 +11,12 @@ for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine6
 done
 # Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
 locale_missing() { ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; }
-# Where the kernel runs no 32-bit programs, Wine runs in the Wine machine (scripts/wine-vm), whose disk is built once.
-vm_missing() { ! /usr/lib/wine/wine --version >/dev/null 2>&1 && ! bash "$(dirname "$0")/wine-vm" image-ok; }
+# Where the kernel runs no 32-bit programs (or KELVO_WINE_VM=1 asks for it), Wine runs in the Wine machine
+# (scripts/wine-vm), whose disk is built once.
+vm_missing() {
+    { [ "${KELVO_WINE_VM:-}" = 1 ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; } &&
+        ! bash "$(dirname "$0")/wine-vm" image-ok
+}
 [ ${#need[@]} -eq 0 ] && ! locale_missing && ! vm_missing && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
