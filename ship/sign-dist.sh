@@ -28,6 +28,7 @@ is_ours() {
 }
 
 to_sign=()
+kept=()
 refused=()
 while IFS= read -r -d '' path; do
     name=${path#"$folder"/}
@@ -38,7 +39,7 @@ while IFS= read -r -d '' path; do
     IFS=$'\t' read -r state detail < <(signature_state "$path")
     case $state in
     unsigned) to_sign+=("$name") ;;
-    signed) echo "kept its maker's signature ($detail): $name" ;;
+    signed) kept+=("kept its maker's signature ($detail): $name") ;;
     broken) refused+=("$name: $detail") ;;
     data) case ${name,,} in *.exe | *.dll) refused+=("$name: named as a program but no Windows program") ;; esac ;;
     esac
@@ -65,3 +66,4 @@ for i in "${!to_sign[@]}"; do
     cat "$signed/$i" >"$folder/${to_sign[$i]}"
     echo "signed here: ${to_sign[$i]}"
 done
+[ ${#kept[@]} -eq 0 ] || printf '%s\n' "${kept[@]}"
