@@ -17,25 +17,18 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The shipped folder, laid out as the program expects it, and beside it the same folder as one reproducible zip.
-# With SIGN_PFX (a PKCS#12 file) and SIGN_PASS_FILE (its password), and optionally SIGN_TIMESTAMP_URL, the setup
-# and both driver installers are signed before the zip is made; a signing failure leaves no dist/ at all.
+# The shipped folder, laid out as the program expects it, and beside it the same folder as one reproducible zip and
+# release.txt (every shipped file with its size, SHA-256, origin and signature). VENDOR_FILES names a folder laid out
+# like the shipped one whose files take the place of the stand-ins. With SIGN_PFX (a PKCS#12 file) and
+# SIGN_PASS_FILE (its password), and optionally SIGN_TIMESTAMP_URL, every program that carries no signature is
+# signed before the zip is made; a signed release holds no stand-in. A refusal leaves no dist/ at all.
+VENDOR_FILES ?=
 SIGN_PFX ?=
 SIGN_PASS_FILE ?=
 SIGN_TIMESTAMP_URL ?=
 dist: build
-	rm -rf dist dist.partial
-	cp -a $(BUILD)/dist dist.partial
-	@zip=$$(basename $(BUILD)/dist-zip/*.zip); \
-	if [ -n "$(SIGN_PFX)" ]; then \
-		bash ship/sign-dist.sh dist.partial "$(SIGN_PFX)" "$(SIGN_PASS_FILE)" "$(SIGN_TIMESTAMP_URL)" && \
-		bash ship/make-zip.sh dist.partial $(BUILD)/dist-zip/shipped.txt "dist.partial/$$zip" || \
-		{ rm -rf dist.partial; exit 1; }; \
-	else \
-		cp $(BUILD)/dist-zip/$$zip dist.partial/; \
-	fi
-	mv dist.partial dist
-	@echo "dist/ is ready: $$(cd dist && ls *.zip)"
+	@VENDOR_FILES="$(VENDOR_FILES)" SIGN_PFX="$(SIGN_PFX)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
+		SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" bash ship/make-dist.sh $(BUILD) dist
 
 # Every test, under Wine on headless displays; the displays and wineservers are ended afterwards either way. Each
 # Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server), and CTest runs a test

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the shipped folder and its zip a second time, in a scratch folder at another path, with another umask,
-# time zone and locale, and compares every shipped file and the zip byte for byte with the main build's.
-# Usage: second-build.sh <source tree> <toolchain file> <build type> <main shipped folder> <main zip>
+# time zone and locale, and compares every shipped file and the zip byte for byte with the main build's; then lays
+# out a release with the same vendor's files from each build and compares the two releases byte for byte.
+# Usage: second-build.sh <source tree> <toolchain file> <build type> <main build folder>
 set -euo pipefail
 
-source=$1 toolchain=$2 build_type=$3 main_dist=$4 main_zip=$5
+source=$1 toolchain=$2 build_type=$3 main_build=$4
+main_dist=$main_build/dist main_zip=$(ls "$main_build"/dist-zip/*.zip)
 
 scratch=$(mktemp -d /tmp/kelvo-repro.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
@@ -69,8 +71,27 @@ else
     fi
 fi
 
+# The same vendor's files give the same release from either build: folder, zip and release.txt.
+vendor=$scratch/vendor
+mkdir -p "$vendor/Update/WindowEyes7" "$vendor/updatedolphin/kelvo"
+printf 'the vendor settings\r\n' >"$vendor/Update/WindowEyes7/braille.ini"
+printf 'the vendor driver file\r\n' >"$vendor/updatedolphin/kelvo/KELVO00039.ini"
+for side in main second; do
+    [ $side = main ] && from=$main_build || from=$build
+    if ! ([ $side = main ] || { umask 027 && export TZ=Pacific/Chatham LC_ALL=C.UTF-8; } &&
+        VENDOR_FILES=$vendor bash "$source/ship/make-dist.sh" "$from" "$scratch/release-$side") \
+        >"$scratch/release-$side.log" 2>&1; then
+        fail "the $side build's release with the vendor's files was refused: $(tail -3 "$scratch/release-$side.log")"
+    fi
+done
+diff -r -q "$scratch/release-main" "$scratch/release-second" >"$scratch/releases.txt" 2>&1 ||
+    fail "the same vendor's files give another release: $(tr '\n' ' ' <"$scratch/releases.txt")"
+cmp -s "$vendor/updatedolphin/kelvo/KELVO00039.ini" "$scratch/release-main/updatedolphin/kelvo/kelvo00039.INI" ||
+    fail "the vendor's file is not in the release under the setup's name"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures difference(s) between the main build and a second build of the same sources"
     exit 1
 fi
-echo "a second build in $build gives the same $(wc -l <"$scratch/main.txt") shipped files and $zip_name"
+echo "a second build in $build gives the same $(wc -l <"$scratch/main.txt") shipped files and $zip_name, and the same release"
+echo "with the vendor's files"

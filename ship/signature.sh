@@ -1,0 +1,45 @@
+# Tells what Authenticode signature a shipped file carries; sourced by the release scripts.
+#
+# signature_state FILE prints one of:
+#   data                 not a Windows program (no PE header): nothing to sign
+#   unsigned             a program without a signature
+#   signed<TAB>SUBJECT   a program whose signature matches its bytes, with its signer's subject
+#   broken<TAB>REASON    a program changed after it was signed, or whose signature cannot be read
+# Whether the signer is trusted is not asked here: only that the signature is there and still fits the file.
+
+is_program() {
+    local offset
+    [ "$(head -c 2 "$1")" = MZ ] || return 1
+    offset=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
+    [ -n "$offset" ] && [ "$(od -An -tx1 -j "$offset" -N 4 "$1" | tr -d ' ')" = 50450000 ]
+}
+
+signature_state() {
+    local file=$1 work
+    if ! is_program "$file"; then
+        echo data
+        return
+    fi
+    work=$(mktemp -d)
+    # Present or not: verify fails alike for an unsigned file, a broken one and an untrusted signer.
+    if ! osslsigncode extract-signature -pem -in "$file" -out "$work/signature.pem" >"$work/log" 2>&1; then
+        if grep -q "No signature found" "$work/log"; then
+            echo unsigned
+        else
+            printf 'broken\t%s\n' "its signature cannot be read: $(grep -v '^$' "$work/log" | tail -1)"
+        fi
+        rm -rf "$work"
+        return
+    fi
+    # The signature's own certificates as the trusted ones, so that verify goes on to compare the digests, offline.
+    openssl pkcs7 -in "$work/signature.pem" -print_certs -out "$work/certs.pem" 2>/dev/null || : >"$work/certs.pem"
+    osslsigncode verify -CAfile "$work/certs.pem" -ignore-cdp -ignore-crl -in "$file" >"$work/log" 2>&1 || true
+    if grep -q MISMATCH "$work/log"; then
+        printf 'broken\t%s\n' "changed after it was signed (its digest no longer matches)"
+    elif ! grep -q "^Calculated message digest" "$work/log"; then
+        printf 'broken\t%s\n' "its signature cannot be checked: $(grep -v '^$' "$work/log" | tail -1)"
+    else
+        printf 'signed\t%s\n' "$(sed -n 's/^[[:space:]]*Subject: *//p' "$work/log" | head -1)"
+    fi
+    rm -rf "$work"
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Puts the vendor's real files into a laid-out shipped folder in place of the stand-ins, byte for byte and under the
+# names the setup uses. A name is matched as Windows matches it, whatever its letter case; a file the setup never
+# uses is refused (a typo would otherwise leave the stand-in in place silently), and so is a setup program, which is
+# built from these sources. Nothing is changed unless every file is accepted.
+# Usage: vendor-files.sh <shipped folder> <list of the shipped files> <list of the stand-ins> <vendor's folder>
+# Prints the shipped name of every file put in, one a line.
+set -euo pipefail
+
+folder=$1 shipped=$2 standins=$3 vendor=${4%/}
+[ -d "$vendor" ] || {
+    echo "make dist: VENDOR_FILES: no folder '$vendor'" >&2
+    exit 1
+}
+
+export LC_ALL=C # letter case folded as Windows folds these ASCII names, whatever the locale
+declare -A standin built taken
+while IFS= read -r name; do standin[${name,,}]=$name; done <"$standins"
+while IFS= read -r name; do [ -n "${standin[${name,,}]:-}" ] || built[${name,,}]=$name; done <"$shipped"
+
+errors=()
+placed=()
+while IFS= read -r -d '' path; do
+    given=${path#"$vendor"/}
+    key=${given,,}
+    if [ ! -f "$path" ]; then
+        errors+=("'$given' is not a regular file")
+    elif [ -n "${built[$key]:-}" ]; then
+        errors+=("'$given' is the setup program, which is built here from these sources; take it out")
+    elif [ -z "${standin[$key]:-}" ]; then
+        errors+=("'$given' is no file the setup uses (check its name and folder against the shipped folder)")
+    elif [ -n "${taken[$key]:-}" ]; then
+        errors+=("'$given' and '${taken[$key]}' are the same file to Windows")
+    else
+        taken[$key]=$given
+        placed+=("$path" "${standin[$key]}")
+    fi
+done < <(find -L "$vendor" -mindepth 1 ! -type d -print0 | sort -z)
+
+if [ ${#errors[@]} -gt 0 ]; then
+    printf 'make dist: VENDOR_FILES (%s): %s\n' "$vendor" "${errors[@]}" >&2
+    exit 1
+fi
+for ((i = 0; i < ${#placed[@]}; i += 2)); do
+    cp "${placed[i]}" "$folder/${placed[i + 1]}"
+    echo "${placed[i + 1]}"
+done
