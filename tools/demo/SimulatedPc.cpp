@@ -29,6 +29,8 @@ bool FindProfile(const std::string& name, Profile& profile) {
 
 const char* ProfileNames() { return "nt, vista, none, we6, werunning, dolphinfail"; }
 
+const char* ScreenReader(const Profile& profile) { return profile.windowEyesRunning ? "Window-Eyes" : "Narrator"; }
+
 const char* DeviceKey(const Profile& profile) { return profile.vista ? bench::kVistaDeviceKey : bench::kNtDeviceKey; }
 
 void PlugInDisplay(const Profile& profile, const std::string& port) {
