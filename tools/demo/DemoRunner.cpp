@@ -222,7 +222,9 @@ int main(int argc, char** argv) {
     transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name +
                     "\": " + (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
                     (profile.windowEyes.empty() ? "no Window-Eyes" : "Window-Eyes " + profile.windowEyes) +
-                    (profile.windowEyesRunning ? " (running: the screen reader the user listens with)" : "") + ", " +
+                    (profile.windowEyesRunning ? " (running: the screen reader the user listens with)" : "") +
+                    (profile.windowEyesDriverReadOnly ? " with a read-only braille driver of an earlier version" : "") +
+                    ", " +
                     (profile.dolphin ? (profile.dolphinBroken ? "Dolphin without its settings folders" : "Dolphin")
                                      : "no Dolphin") +
                     ", display not plugged in.");
