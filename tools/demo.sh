@@ -3,8 +3,8 @@
 # demo-out/ the transcript (what the screen reader speaks, and which key answered), a screenshot of every
 # dialog, the changes on the simulated PC, and, with espeak-ng, the transcript spoken to a WAV file and the whole
 # session as the user hears it (speech, chimes and the wizard's sounds on the run's timeline) in session.wav.
-# PROFILE picks the simulated PC (nt, vista, none, we6, werunning, dolphinfail); INTERACTIVE=1 with DISPLAY set
-# opens the wizard on your own display for you to work it. LOCALE sets the wizard's locale (default zh_CN.UTF-8).
+# PROFILE picks the simulated PC (nt, vista, none, we6, werunning, wefail, dolphinfail); INTERACTIVE=1 with DISPLAY
+# set opens the wizard on your own display for you to work it. LOCALE sets the wizard's locale (default zh_CN.UTF-8).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)

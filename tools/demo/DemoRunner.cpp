@@ -57,7 +57,13 @@ public:
         for (char& c : line) {
             if (c == '\r' || c == '\n') c = ' ';
         }
-        m_timeline << "speak " << ::GetTickCount() - m_start << " " << line << "\n";
+        Event("speak", line);
+    }
+    // The screen reader falls silent (the user closed it), a prompt opens that no one hears, the wizard ends: the
+    // soundtrack cuts the speech at the first, names at the second what the user hears instead, and lasts until
+    // the third.
+    void Event(const std::string& kind, const std::string& text = "") {
+        m_timeline << kind << " " << ::GetTickCount() - m_start << (text.empty() ? "" : " " + text) << "\n";
         m_timeline.flush();
     }
     std::string Shot(HWND window, const std::string& name) {
@@ -146,20 +152,30 @@ Window NextPrompt(const Wizard& wizard, HWND previous) {
 
 // Answers one prompt as the user would: a message is heard and answered with ENTER; during a wait the user
 // does what it asks (plugs in the display, closes Window-Eyes) and presses ENTER if it does not close itself.
+// Once the user has closed the screen reader it listens with, nothing is read aloud any more: the user waits
+// in silence and then presses ENTER, the one key (besides ESC) that closes a message it cannot hear.
 void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& profile, OtherWindow* windowEyes,
             bool pressKeys) {
     std::string text = prompt.Control(1002).Text();
     PromptReading reading = ReadPrompt(prompt);
     // What the screen reader speaks: the field's value as MSAA gives it, else the field's own text.
-    std::string heard = Utf8(reading.msaaAnswered ? reading.msaaValue : reading.fieldText);
+    std::string shown = Utf8(reading.msaaAnswered ? reading.msaaValue : reading.fieldText);
     bool wait = !prompt.Control(IDOK).Visible();
+    // Narrator speaks to the end; Window-Eyes only until the user closes it.
+    bool heard = std::string(demo::ScreenReader(profile)) != "Window-Eyes" || (windowEyes && windowEyes->Exists());
     std::string shot = transcript.Shot(prompt.Handle(), wait ? "wait-prompt" : "message-prompt");
-    transcript.Line(std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], " +
-                    (reading.fieldFocused && reading.wholeSelected ? "focused field, whole text selected"
-                                                                   : "FOCUS OR SELECTION MISSING") +
-                    "; the screen reader reads " + Quoted(heard));
-    transcript.Spoken(heard);
-    ::Sleep(HearingTime(heard));
+    std::string line = std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], " +
+                       (reading.fieldFocused && reading.wholeSelected ? "focused field, whole text selected"
+                                                                      : "FOCUS OR SELECTION MISSING");
+    if (heard) {
+        transcript.Line(line + "; the screen reader reads " + Quoted(shown));
+        transcript.Spoken(shown);
+        ::Sleep(HearingTime(shown));
+    } else {
+        transcript.Line(line + "; no screen reader is running: the message is not heard. It shows " + Quoted(shown));
+        transcript.Event("unheard");
+        ::Sleep(kUserDelayMs);
+    }
     if (wait && text.find("connect") != std::string::npos) {
         ::Sleep(kUserDelayMs);
         demo::PlugInDisplay(profile, "COM3");
@@ -167,7 +183,9 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
     } else if (wait && text.find("Window-eyes") != std::string::npos && windowEyes) {
         ::Sleep(kUserDelayMs);
         windowEyes->Close();
-        transcript.Line("  The user closes Window-Eyes.");
+        transcript.Line(
+            "  The user closes Window-Eyes, the screen reader it listens with: from now on no screen reader runs.");
+        transcript.Event("silent");
     }
     if (wait && prompt.WaitGone(1500)) {
         transcript.Line("  The prompt closes by itself.");
@@ -179,7 +197,10 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
     }
     prompt.PressEnter();
     prompt.WaitGone();
-    transcript.Line("  The user presses ENTER.");
+    transcript.Line(
+        heard ? "  The user presses ENTER."
+              : "  After the silence the user presses ENTER: the unheard message has the focus, and closing it ends "
+                "the wizard.");
 }
 }  // namespace
 
@@ -201,7 +222,9 @@ int main(int argc, char** argv) {
     transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name +
                     "\": " + (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
                     (profile.windowEyes.empty() ? "no Window-Eyes" : "Window-Eyes " + profile.windowEyes) +
-                    (profile.windowEyesRunning ? " (running)" : "") + ", " +
+                    (profile.windowEyesRunning ? " (running: the screen reader the user listens with)" : "") +
+                    (profile.windowEyesDriverReadOnly ? " with a read-only braille driver of an earlier version" : "") +
+                    ", " +
                     (profile.dolphin ? (profile.dolphinBroken ? "Dolphin without its settings folders" : "Dolphin")
                                      : "no Dolphin") +
                     ", display not plugged in.");
@@ -233,6 +256,7 @@ int main(int argc, char** argv) {
         Answer(transcript, prompt, profile, windowEyes.get(), !interactive);
     }
     DWORD code = wizard.WaitExit();
+    transcript.Event("end");
     transcript.Line("The wizard ended with exit code " + std::to_string(code) + ".");
     WriteChanges(transcript, profile);
     return code == 4 ? 0 : 1;

@@ -7,9 +7,10 @@ namespace demo {
 
 namespace {
 const Profile kProfiles[] = {
-    {"nt", false, "7.01", false, true, false},       {"vista", true, "7.1", false, true, false},
-    {"none", false, "", false, false, false},        {"we6", false, "6.1", false, true, false},
-    {"werunning", false, "7.01", true, true, false}, {"dolphinfail", false, "7.01", false, true, true},
+    {"nt", false, "7.01", false, true, false, false},         {"vista", true, "7.1", false, true, false, false},
+    {"none", false, "", false, false, false, false},          {"we6", false, "6.1", false, true, false, false},
+    {"werunning", false, "7.01", true, true, false, false},   {"wefail", false, "7.01", true, true, false, true},
+    {"dolphinfail", false, "7.01", false, true, true, false},
 };
 
 constexpr char kWineyesIni[] =
@@ -27,7 +28,9 @@ bool FindProfile(const std::string& name, Profile& profile) {
     return false;
 }
 
-const char* ProfileNames() { return "nt, vista, none, we6, werunning, dolphinfail"; }
+const char* ProfileNames() { return "nt, vista, none, we6, werunning, wefail, dolphinfail"; }
+
+const char* ScreenReader(const Profile& profile) { return profile.windowEyesRunning ? "Window-Eyes" : "Narrator"; }
 
 const char* DeviceKey(const Profile& profile) { return profile.vista ? bench::kVistaDeviceKey : bench::kNtDeviceKey; }
 
@@ -51,6 +54,12 @@ void LayOut(const Profile& profile) {
         const char* key = "SOFTWARE\\GW Micro, Inc.\\Window-Eyes\\Professional";
         bench::SetMachineString(key, "Path", kWindowEyesFolder);
         bench::SetMachineString(key, "Version", profile.windowEyes);
+        if (profile.windowEyesDriverReadOnly) {
+            // Left by an earlier installation; the wizard's copy over it fails, as on Windows.
+            std::string driver = std::string(kWindowEyesFolder) + "\\webrloem107.dll";
+            bench::WriteFileBytes(driver, "Window-Eyes braille driver oem107, an earlier version\r\n");
+            ::SetFileAttributesA(driver.c_str(), FILE_ATTRIBUTE_READONLY);
+        }
     }
 
     if (profile.dolphin) {

@@ -8,12 +8,17 @@ namespace demo {
 
 struct Profile {
     std::string name;
-    bool vista = false;      // the Windows family
-    std::string windowEyes;  // Window-Eyes' version, empty: no Window-Eyes
-    bool windowEyesRunning = false;
-    bool dolphin = true;         // a Dolphin installation with its Hal and Sam folders
-    bool dolphinBroken = false;  // ...whose settings folders are missing
+    bool vista = false;                     // the Windows family
+    std::string windowEyes;                 // Window-Eyes' version, empty: no Window-Eyes
+    bool windowEyesRunning = false;         // ...and the user's screen reader, until the user closes it when asked
+    bool dolphin = true;                    // a Dolphin installation with its Hal and Sam folders
+    bool dolphinBroken = false;             // ...whose settings folders are missing
+    bool windowEyesDriverReadOnly = false;  // an earlier, read-only braille driver in Window-Eyes' folder
 };
+
+// The screen reader the user hears the wizard through: Window-Eyes where it runs (one screen reader at a time),
+// otherwise Windows' own Narrator, which the wizard never asks to close.
+const char* ScreenReader(const Profile& profile);
 
 // The profiles of `make demo PROFILE=...`; false for an unknown name.
 bool FindProfile(const std::string& name, Profile& profile);
