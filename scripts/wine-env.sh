@@ -12,7 +12,22 @@ else
 fi
 # Exported, so that the Wine machine keys its prefix by the same folder whether a caller named it or not.
 export KELVO_WINE_HOME
+# As root, Wine runs as an ordinary user of its own (Wine as root ignores read-only files), made on first use.
 kelvo_wine_user=kelvo-wine
+kelvo_wine_gid=
+kelvo_find_wine_user() {
+    local name gid
+    while IFS=: read -r name _ _ gid _; do
+        if [ "$name" = "$kelvo_wine_user" ]; then kelvo_wine_gid=$gid; fi
+    done </etc/passwd
+}
+if [ "$EUID" -eq 0 ]; then
+    kelvo_find_wine_user
+    if [ -z "$kelvo_wine_gid" ]; then
+        useradd --system --user-group --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user"
+        kelvo_find_wine_user
+    fi
+fi
 # KELVO_DLL_OVERRIDES adds Wine DLL overrides for every program of the run (a Windows program cannot change them for
 # its children: Wine takes them from the Unix environment).
 kelvo_dll_overrides="mscoree,mshtml=${KELVO_DLL_OVERRIDES:+;$KELVO_DLL_OVERRIDES}"
@@ -36,12 +51,14 @@ kelvo_select_lane() {
     local second=0
     [ "$KELVO_WINEARCH" = win64 ] && second=1
     kelvo_display=${KELVO_DISPLAY:-:$((87 + 2 * lane + second))}
-    kelvo_lock_base=/tmp/kelvo-wine-$(echo "$kelvo_home" | md5sum | cut -c1-8)
+    kelvo_lock_base=/tmp/kelvo-wine${kelvo_home//\//-}
     kelvo_run_lock=$kelvo_lock_base.run.lock
     export WINEPREFIX=$kelvo_home/prefix WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all}
     export WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY=$kelvo_display
-    if [ "$(id -u)" -eq 0 ]; then
-        kelvo_as_user=(runuser -u "$kelvo_wine_user" -- env HOME="$kelvo_home" WINEPREFIX="$WINEPREFIX"
+    if [ "$EUID" -eq 0 ]; then
+        # setpriv, not runuser: no PAM session for every program, which emulation makes dear.
+        kelvo_as_user=(setpriv --reuid="$kelvo_wine_user" --regid="$kelvo_wine_gid" --init-groups -- env
+            USER="$kelvo_wine_user" LOGNAME="$kelvo_wine_user" HOME="$kelvo_home" WINEPREFIX="$WINEPREFIX"
             WINEARCH=$KELVO_WINEARCH WINEDEBUG=$WINEDEBUG WINEDLLOVERRIDES="$kelvo_dll_overrides" DISPLAY="$DISPLAY"
             ${LC_ALL:+LC_ALL=$LC_ALL} ${KELVO_SIM_LOG:+KELVO_SIM_LOG=$KELVO_SIM_LOG} ${KELVO_DIST:+KELVO_DIST=$KELVO_DIST})
     else
@@ -53,10 +70,16 @@ kelvo_select_lane "$KELVO_WINE_LANE"
 
 kelvo_display_ready() {
     local socket=/tmp/.X11-unix/X${kelvo_display#:}
-    if [ -S "$socket" ] && pgrep -f "Xvfb $kelvo_display " >/dev/null; then return 0; fi
+    if [ -S "$socket" ]; then
+        kelvo_alive "$kelvo_lock_base.xvfb.pid" Xvfb && return 0
+        kelvo_record_pid xvfb -f "Xvfb $kelvo_display " && return 0
+    fi
     rm -f "$socket" "/tmp/.X${kelvo_display#:}-lock"
     setsid Xvfb "$kelvo_display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-    for _ in $(seq 100); do [ -S "$socket" ] && return 0; sleep 0.05; done
+    for _ in $(seq 100); do
+        [ -S "$socket" ] && kelvo_record_pid xvfb -f "Xvfb $kelvo_display " && return 0
+        sleep 0.05
+    done
     echo "Xvfb did not start on $kelvo_display" >&2
     return 1
 }
@@ -79,8 +102,7 @@ kelvo_prefix_ready() {
         return 0
     fi
     mkdir -p "$kelvo_home"
-    if [ "$(id -u)" -eq 0 ]; then
-        id "$kelvo_wine_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user"
+    if [ "$EUID" -eq 0 ]; then
         chown "$kelvo_wine_user" "$kelvo_home"
     fi
     local w=("${kelvo_as_user[@]}")
@@ -109,14 +131,33 @@ kelvo_prefix_ready() {
 # A persistent, warm wineserver for the prefix: every later start of a program then costs little. The server of the
 # other prefix does not count, so each is told by the prefix in its environment.
 kelvo_server_ready() {
-    # shellcheck disable=SC2016 # expanded by the inner shell, as the Wine user
-    if "${kelvo_as_user[@]}" sh -c 'for pid in $(pgrep -u "$(id -u)" "^wineserver"); do
-            tr "\0" "\n" <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && exit 0
-        done; exit 1'; then
-        return 0
-    fi
+    kelvo_alive "$kelvo_lock_base.server.pid" wineserver && return 0
+    kelvo_find_server && return 0
     setsid "${kelvo_as_user[@]}" wineserver -p </dev/null >/dev/null 2>&1 9>&- &
     "${kelvo_as_user[@]}" "$kelvo_wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+    kelvo_find_server
+}
+kelvo_find_server() {
+    local pid
+    for pid in $(pgrep -u "$([ "$EUID" -eq 0 ] && echo "$kelvo_wine_user" || echo "$EUID")" '^wineserver'); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid" >"$kelvo_lock_base.server.pid"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# The lane's own processes are remembered by their pids, so that a later program finds them ready by a look at a few
+# files; the name tells a pid that was given again to another process.
+kelvo_record_pid() {
+    local what=$1 pid
+    shift
+    pid=$(pgrep "$@" | head -1) && [ -n "$pid" ] && echo "$pid" >"$kelvo_lock_base.$what.pid"
+}
+kelvo_alive() {
+    local pid name
+    read -r pid 2>/dev/null <"$1" && read -r name 2>/dev/null <"/proc/$pid/comm" && [[ $name == "$2"* ]]
 }
 
 # The program and every test program are 32-bit: Wine runs them only where the kernel runs 32-bit code. Some
@@ -144,7 +185,10 @@ kelvo_use_vm() {
     exit 1
 }
 
+# A lane found ready that way costs a program no lock and no further process, which emulation makes dear.
 kelvo_wine_ready() {
+    [ -f "$kelvo_home/.ready" ] && [ -S "/tmp/.X11-unix/X${kelvo_display#:}" ] &&
+        kelvo_alive "$kelvo_lock_base.xvfb.pid" Xvfb && kelvo_alive "$kelvo_lock_base.server.pid" wineserver && return 0
     (
         flock 9
         kelvo_display_ready
