@@ -31,13 +31,12 @@ dist: build
 		SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" bash ship/make-dist.sh $(BUILD) dist
 
 # Every test, under Wine on headless displays; the displays and wineservers are ended afterwards either way. Each
-# Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server), and CTest runs a test
-# in every free lane at once, beside the tests that need no Wine.
-LANES ?= 2
+# Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server; auto: as many as pay
+# on this machine), and CTest runs a test in every free lane at once, beside the tests that need no Wine.
+LANES ?= auto
 test: build
-	@bash scripts/wine-lanes $(LANES) $(BUILD)/wine-lanes.json
-	@status=0; cd $(BUILD) && ctest --output-on-failure --resource-spec-file wine-lanes.json -j $$((2 * $(LANES) + 1)) \
-		$(ARGS) || status=$$?; \
+	@status=0; jobs=$$(bash scripts/wine-lanes $(LANES) $(BUILD)/wine-lanes.json) && cd $(BUILD) && \
+		ctest --output-on-failure --resource-spec-file wine-lanes.json -j $$jobs $(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop && KELVO_WINEARCH=win64 scripts/wine-stop; exit $$status
 
 demo: build
