@@ -35,7 +35,7 @@ dist: build
 # on this machine), and CTest runs a test in every free lane at once, beside the tests that need no Wine.
 LANES ?= auto
 test: build
-	@status=0; jobs=$$(bash scripts/wine-lanes $(LANES) $(BUILD)/wine-lanes.json) && cd $(BUILD) && \
+	@status=0; jobs=$$(bash scripts/wine-lanes $(LANES) $(BUILD)) && cd $(BUILD) && \
 		ctest --output-on-failure --resource-spec-file wine-lanes.json -j $$jobs $(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop && KELVO_WINEARCH=win64 scripts/wine-stop; exit $$status
 
