@@ -23,7 +23,8 @@ signature_state() {
     work=$(mktemp -d)
     # Present or not: verify fails alike for an unsigned file, a broken one and an untrusted signer.
     if ! osslsigncode extract-signature -pem -in "$file" -out "$work/signature.pem" >"$work/log" 2>&1; then
-        if grep -q "No signature found" "$work/log"; then
+        # osslsigncode 2.9 says the first, 2.5 (Debian 12's own) the second.
+        if grep -q -e "No signature found" -e "does not have any signature" "$work/log"; then
             echo unsigned
         else
             printf 'broken\t%s\n' "its signature cannot be read: $(grep -v '^$' "$work/log" | tail -1)"
@@ -33,7 +34,10 @@ signature_state() {
     fi
     # The signature's own certificates as the trusted ones, so that verify goes on to compare the digests, offline.
     openssl pkcs7 -in "$work/signature.pem" -print_certs -out "$work/certs.pem" 2>/dev/null || : >"$work/certs.pem"
-    osslsigncode verify -CAfile "$work/certs.pem" -ignore-cdp -ignore-crl -in "$file" >"$work/log" 2>&1 || true
+    # Where it offers them (2.9, not 2.5), no certificate revocation list is fetched from the network.
+    local offline=()
+    osslsigncode -h 2>&1 | grep -q -- -ignore-cdp && offline=(-ignore-cdp -ignore-crl)
+    osslsigncode verify -CAfile "$work/certs.pem" "${offline[@]}" -in "$file" >"$work/log" 2>&1 || true
     if grep -q MISMATCH "$work/log"; then
         printf 'broken\t%s\n' "changed after it was signed (its digest no longer matches)"
     elif ! grep -q "^Calculated message digest" "$work/log"; then
