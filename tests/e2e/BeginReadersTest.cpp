@@ -41,7 +41,7 @@ protected:
         BeginScenario::TearDown();
     }
 
-    static constexpr char kRoot[] = "C:\\kelvo-e2e-we";
+    static constexpr const char* kRoot = machine::kWindowEyesRoot;
     static std::string Folder() { return std::string(kRoot) + "\\" + LocalName("Window-Eyes", L"读屏软件"); }
     std::string Shipped(const std::string& file) const { return m_sandbox.Setup() + "\\update\\" + file; }
 
@@ -182,30 +182,25 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
 
 // The setup is run from a download folder that web pages have filled: DLLs under the names of system DLLs that a
 // dialog program, its theming, comctl32, the accessibility layer, the sounds and the child process may load by
-// name lie beside it, and Wine searches for them as Windows does (the program's folder first). Through a whole
-// Begin (the connect wait with a chime, the Window-Eyes wait, the update, the final message) none is loaded.
-// CTest runs it with those names in KELVO_DLL_OVERRIDES ("name,name=n,b"): Wine takes its overrides from the Unix
-// environment only, so this program cannot set them for the setup it starts. version.dll and imm32.dll are left
-// out: Wine's own user32 imports both at process start, before any line of a program can run, so no program keeps
-// them out under Wine (Windows' user32 does not import version.dll, and imm32.dll is one of its KnownDLLs, which
-// always come from the system folder).
+// name lie beside it. Through a whole Begin (the connect wait with a chime, the Window-Eyes wait, the update, the
+// final message) none is loaded. Windows searches the program's folder first by itself; Wine only for the names in
+// its overrides, which it takes from the Unix environment (CTest sets them through KELVO_DLL_OVERRIDES,
+// "name,name=n,b"), so this program cannot set them for the setup it starts. version.dll and imm32.dll are left out:
+// Wine's own user32 imports both at process start, before any line of a program can run, so no program keeps them out
+// under Wine (Windows' user32 does not import version.dll, and imm32.dll is one of its KnownDLLs, which always come
+// from the system folder).
 TEST_F(BeginWindowEyes, NoDllPlantedBesideTheSetupIsLoaded) {
-    char overrides[1024] = "";
-    ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-    std::string all = overrides;
-    std::size_t end = all.find("=n,b");
-    if (end == std::string::npos) GTEST_SKIP() << "runs only with KELVO_DLL_OVERRIDES, as CTest starts it";
-    std::size_t begin = all.rfind(';', end);
-    std::string names = all.substr(begin == std::string::npos ? 0 : begin + 1, end - (begin + 1));
-    std::vector<std::string> planted;
-    for (std::size_t at = 0; at <= names.size();) {
-        std::size_t comma = names.find(',', at);
-        if (comma == std::string::npos) comma = names.size();
-        planted.push_back(names.substr(at, comma - at));
-        at = comma + 1;
+    const std::vector<std::string> planted = {"uxtheme", "dwmapi",   "msimg32", "comctl32", "cryptbase",
+                                              "propsys", "userenv",  "apphelp", "oleacc",   "winmm",
+                                              "msacm32", "mmdevapi", "msctf"};
+    if (::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
+        char overrides[1024] = "";
+        ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+        std::string all = overrides;
+        if (all.find("=n,b") == std::string::npos) GTEST_SKIP() << "under Wine it runs only with KELVO_DLL_OVERRIDES";
+        for (const std::string& name : planted) ASSERT_NE(std::string::npos, all.find(name)) << name;
     }
-    std::string dll = "Z:" KELVO_PLANTED_DLL;
-    std::replace(dll.begin(), dll.end(), '/', '\\');
+    std::string dll = ProgramFolder() + "\\planted-dll.dll";
     for (const std::string& name : planted) {
         ASSERT_TRUE(::CopyFileA(dll.c_str(), (m_sandbox.Setup() + "\\" + name + ".dll").c_str(), FALSE)) << name;
     }
@@ -264,10 +259,10 @@ TEST_F(BeginWindowEyes, FailedSettingsUpdateStopsBeforeWindowEyes) {
 // installation lies in a short folder of its own, so the value stays below the registry reader's limit.
 class BeginVista : public BeginScenario {
 protected:
-    static constexpr char kRoot[] = "C:\\kelvo-e2e-vista";
+    static constexpr const char* kRoot = machine::kVistaRoot;
     static std::string InstallRoot() { return std::string(kRoot) + "\\" + LocalName("programs", L"读屏程序"); }
-    static std::string Owner() { return LocalName("kelvo-owner", L"张伟"); }
-    static std::string Profile() { return "C:\\Users\\" + Owner(); }
+    static std::string Owner() { return machine::OwnerName(); }
+    static std::string Profile() { return machine::OwnerProfile(); }
 
     void SetUp() override {
         BeginScenario::SetUp();

@@ -1,6 +1,7 @@
 // The end-to-end bench: registry and files of the simulated PC, and the setup program driven through its windows.
 #include "Bench.h"
 
+#include "MachineRegistry.h"
 #include "ScreenReader.h"
 
 #include <gtest/gtest.h>
@@ -20,18 +21,9 @@ const char kWindowsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // ---------------------------------------------------------------- registry
 
-namespace {
-// A key named by its Wow6432Node path is written where a 32-bit installer's writes lie on 64-bit Windows: through
-// the 64-bit view (32-bit Windows ignores the flag). A 32-bit process's own create of such a path would make the key
-// a second time below it under Wine, while the program's 32-bit open resolves the path as Windows does.
-REGSAM View(const std::string& key) { return key.find("\\Wow6432Node\\") != std::string::npos ? KEY_WOW64_64KEY : 0; }
-}  // namespace
-
 void SetMachineBytes(const std::string& key, const std::string& value, const std::string& bytes, DWORD type) {
     HKEY handle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | View(key),
-                                               nullptr, &handle, nullptr))
-        << key;
+    ASSERT_EQ(ERROR_SUCCESS, machine::CreateToWrite(key, &handle)) << key;
     LONG status = ::RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                    static_cast<DWORD>(bytes.size()));
     ::RegCloseKey(handle);
@@ -44,38 +36,25 @@ void SetMachineString(const std::string& key, const std::string& value, const st
 
 void DeleteMachineValue(const std::string& key, const std::string& value) {
     HKEY handle = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE | View(key), &handle) != ERROR_SUCCESS) return;
+    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return;
+    ::RegCloseKey(handle);
+    ASSERT_EQ(ERROR_SUCCESS, machine::CreateToWrite(key, &handle)) << key;
     ::RegDeleteValueA(handle, value.c_str());
     ::RegCloseKey(handle);
 }
 
-void DeleteMachineTree(const std::string& key) {
-    std::size_t last = key.rfind('\\');
-    HKEY parent = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.substr(0, last).c_str(), 0, KEY_ALL_ACCESS | View(key), &parent) !=
-        ERROR_SUCCESS) {
-        return;
-    }
-    ::RegDeleteTreeA(parent, key.substr(last + 1).c_str());
-    ::RegCloseKey(parent);
-}
+void DeleteMachineTree(const std::string& key) { ASSERT_TRUE(machine::DeleteTree(key)) << key; }
 
 bool MachineValueExists(const std::string& key, const std::string& value) {
     HKEY handle = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | View(key), &handle) != ERROR_SUCCESS)
-        return false;
+    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return false;
     LONG status = ::RegQueryValueExA(handle, value.c_str(), nullptr, nullptr, nullptr, nullptr);
     ::RegCloseKey(handle);
     return status == ERROR_SUCCESS;
 }
 
 void ResetMachine() {
-    DeleteMachineTree("SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60");
-    DeleteMachineTree("SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00");
-    DeleteMachineTree("SOFTWARE\\Silicon Laboratories, Inc.");
-    DeleteMachineTree("SOFTWARE\\GW Micro, Inc.");
-    DeleteMachineTree("SOFTWARE\\Dolphin");
-    DeleteMachineTree("SOFTWARE\\Wow6432Node\\Dolphin");
+    for (const char* tree : machine::kTrees) DeleteMachineTree(tree);
     DeleteMachineValue(kWindowsKey, "ProductName");
     SetMachineString(kWindowsNtKey, "ProductName", "Microsoft Windows 7");
     SetMachineString(kWindowsNtKey, "RegisteredOwner", "user1");
@@ -83,11 +62,21 @@ void ResetMachine() {
 
 // ---------------------------------------------------------------- files
 
-// KELVO_DIST names another laid-out folder, such as a signed copy of this build's.
+std::string ProgramFolder() {
+    char path[MAX_PATH] = "";
+    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program(path, length < sizeof path ? length : 0);
+    return program.substr(0, program.rfind('\\'));
+}
+
+// KELVO_DIST names another laid-out folder, such as a signed copy of this build's. The Windows test kit has the
+// folder beside this program; a build tree has it where the build laid it out.
 std::string DistFolder() {
     char other[MAX_PATH] = "";
     DWORD length = ::GetEnvironmentVariableA("KELVO_DIST", other, sizeof other);
     if (length > 0 && length < sizeof other) return other;
+    std::string beside = ProgramFolder() + "\\dist";
+    if (FolderExists(beside)) return beside;
     std::string path = "Z:" KELVO_DIST_DIR;
     for (char& c : path) {
         if (c == '/') c = '\\';
@@ -171,18 +160,10 @@ void CopyTree(const std::string& from, const std::string& to) {
     ::FindClose(search);
 }
 
-std::string LocalName(const char* plain, const wchar_t* chinese) {
-    if (::GetACP() != 936) return plain;
-    int size = ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, nullptr, 0, nullptr, nullptr);
-    std::string name(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, &name[0], size, nullptr, nullptr);
-    name.resize(static_cast<std::size_t>(size - 1));
-    return name;
-}
-
 Sandbox::Sandbox() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_root = std::string("C:\\kelvo-e2e\\") + (test ? std::string(test->test_suite_name()) + "." + test->name() : "x");
+    m_root = std::string(machine::kSandboxRoot) + "\\" +
+             (test ? std::string(test->test_suite_name()) + "." + test->name() : "x");
     RemoveTree(m_root);
     MakeFolders(m_root);
     CopyTree(DistFolder(), Setup());

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "Footprint.h"
+
 #include <string>
 #include <vector>
 
@@ -29,12 +31,12 @@ extern const char kWindowsKey[];
 // driver, no screen readers, Windows 7. Called before and after every scenario.
 void ResetMachine();
 
-// A name in the code page of the run: the Chinese one under code page 936 (a Chinese Windows), the plain one
-// elsewhere. CTest runs scenarios once more under code page 936, where they meet Chinese folder and user names.
-std::string LocalName(const char* plain, const wchar_t* chinese);
+// CTest runs scenarios once more under code page 936, where they meet Chinese folder and user names.
+using machine::LocalName;
 
 // --- Files ---
-std::string DistFolder();  // the laid-out shipped folder of this build
+std::string ProgramFolder();  // this test program's folder, where its helper programs lie beside it
+std::string DistFolder();     // the laid-out shipped folder that the scenarios copy
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

@@ -11,7 +11,7 @@ protected:
     // The probe shows the prompts named on its command line in turn ("message TEXT" or "wait TEXT", with "|"
     // for a line break) and exits with the last prompt's result.
     StartOptions Probe(const std::string& arguments) const {
-        return {DistFolder() + "\\..\\tests\\e2e", "", "prompt-probe.exe", arguments};
+        return {ProgramFolder(), "", "prompt-probe.exe", arguments};
     }
 };
 
