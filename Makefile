@@ -4,7 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 ARGS ?=
 
-.PHONY: all deps build dist test demo bench format clean
+.PHONY: all deps build dist kit test demo bench format clean
 
 all: build
 
@@ -29,6 +29,11 @@ SIGN_TIMESTAMP_URL ?=
 dist: build
 	@VENDOR_FILES="$(VENDOR_FILES)" SIGN_PFX="$(SIGN_PFX)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
 		SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" bash ship/make-dist.sh $(BUILD) dist
+
+# The Windows test kit beside the release: dist/kelvo-windows-tests-<version>.zip, the end-to-end scenarios for a
+# tester to run on a Windows PC with run-tests.cmd (README: Testing on Windows).
+kit: dist
+	@bash tests/kit/make-kit.sh $(BUILD) dist dist
 
 # Every test, under Wine on headless displays; the displays and wineservers are ended afterwards either way. Each
 # Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server; auto: as many as pay

@@ -1,0 +1,203 @@
+// The machine's own keys and values that the scenarios replace, saved to a file before a run and put back from it.
+// Windows' own RegSaveKey/RegRestoreKey would keep the keys' security too, but Wine's RegRestoreKey restores nothing:
+// the keys and values are recorded here and written back, so that the same code is proved here and runs there.
+#include "MachineSave.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "Footprint.h"
+#include "MachineRegistry.h"
+
+namespace kit {
+
+namespace {
+// Every field is written in hex: names and data hold any byte, in the machine's code page.
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex = "x";  // never empty, so that a line splits into its fields at blanks
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex;
+}
+
+std::string Unhex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t at = 1; at + 1 < hex.size(); at += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
+    }
+    return bytes;
+}
+
+struct Values {
+    bool ok = true;
+    std::vector<std::string> lines;  // "name type data", hex fields
+};
+
+// The values of an open key, each as one line of the file.
+Values ReadValues(HKEY handle) {
+    Values values;
+    DWORD count = 0, nameMax = 0, dataMax = 0;
+    if (::RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameMax, &dataMax,
+                           nullptr, nullptr) != ERROR_SUCCESS) {
+        values.ok = false;
+        return values;
+    }
+    std::vector<char> name(nameMax + 1);
+    std::vector<BYTE> data(dataMax + 1);
+    for (DWORD index = 0; index < count; ++index) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueA(handle, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
+            ERROR_SUCCESS) {
+            values.ok = false;
+            continue;
+        }
+        values.lines.push_back(Hex(std::string(name.data(), nameLength)) + " " + std::to_string(type) + " " +
+                               Hex(std::string(reinterpret_cast<char*>(data.data()), dataLength)));
+    }
+    return values;
+}
+
+// A key and everything below it, parents before children.
+bool SaveTree(const std::string& key, std::ostream& out) {
+    HKEY handle = nullptr;
+    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return false;
+    out << "key " << Hex(key) << "\n";
+    Values values = ReadValues(handle);
+    for (const std::string& line : values.lines) out << "value " << Hex(key) << " " << line << "\n";
+    std::vector<std::string> children = machine::Subkeys(handle);
+    ::RegCloseKey(handle);
+    bool ok = values.ok;
+    for (const std::string& child : children) ok = SaveTree(key + "\\" + child, out) && ok;
+    return ok;
+}
+
+bool SaveValue(const machine::Value& value, std::ostream& out) {
+    HKEY handle = nullptr;
+    DWORD type = 0, size = 0;
+    std::string data;
+    bool exists = machine::OpenToRead(value.key, &handle) == ERROR_SUCCESS &&
+                  ::RegQueryValueExA(handle, value.name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    if (exists) {
+        data.resize(size);
+        exists = ::RegQueryValueExA(handle, value.name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+                 ERROR_SUCCESS;
+        data.resize(size);
+    }
+    if (handle) ::RegCloseKey(handle);
+    out << (exists ? "value " : "novalue ") << Hex(value.key) << " " << Hex(value.name) << " " << type << " "
+        << Hex(data) << "\n";
+    return true;
+}
+
+bool SetValue(const std::string& key, const std::string& name, DWORD type, const std::string& data) {
+    HKEY handle = nullptr;
+    if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
+    LONG status = ::RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                   static_cast<DWORD>(data.size()));
+    ::RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+bool RemoveValue(const std::string& key, const std::string& name) {
+    HKEY handle = nullptr;
+    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return true;
+    ::RegCloseKey(handle);
+    if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
+    LONG status = ::RegDeleteValueA(handle, name.c_str());
+    ::RegCloseKey(handle);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+void RemoveFolder(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveFolder(child);
+            } else {
+                ::DeleteFileA(child.c_str());
+            }
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+}  // namespace
+
+bool SaveMachine(const std::string& file) {
+    std::ostringstream out;
+    bool ok = true;
+    for (const char* tree : machine::kTrees) {
+        HKEY handle = nullptr;
+        bool exists = machine::OpenToRead(tree, &handle) == ERROR_SUCCESS;
+        if (exists) ::RegCloseKey(handle);
+        out << "tree " << Hex(tree) << "\n";
+        if (exists) ok = SaveTree(tree, out) && ok;
+    }
+    for (const machine::Value& value : machine::kValues) ok = SaveValue(value, out) && ok;
+    if (!ok) return false;
+    // Written beside and moved into place: a run killed while saving leaves no half a save to restore from.
+    std::string partial = file + ".partial";
+    {
+        std::ofstream written(partial, std::ios::binary | std::ios::trunc);
+        written << out.str();
+        if (!written.good()) return false;
+    }
+    return ::MoveFileExA(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool RestoreMachine(const std::string& file, std::string& failure) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        failure = "cannot read " + file;
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string kind, key, name, data;
+        DWORD type = 0;
+        fields >> kind >> key;
+        key = Unhex(key);
+        bool ok = true;
+        if (kind == "tree") {
+            ok = machine::DeleteTree(key);
+        } else if (kind == "key") {
+            HKEY handle = nullptr;
+            ok = machine::CreateToWrite(key, &handle) == ERROR_SUCCESS;
+            if (ok) ::RegCloseKey(handle);
+        } else if (kind == "value" && fields >> name >> type >> data) {
+            ok = SetValue(key, Unhex(name), type, Unhex(data));
+        } else if (kind == "novalue" && fields >> name) {
+            ok = RemoveValue(key, Unhex(name));
+        } else {
+            failure = file + " is damaged: " + line;
+            return false;
+        }
+        if (!ok) {
+            failure = "could not put back HKEY_LOCAL_MACHINE\\" + key + (name.empty() ? "" : " " + Unhex(name));
+            return false;
+        }
+    }
+    for (const std::string& folder : machine::Folders()) RemoveFolder(folder);
+    for (const std::string& folder : machine::Folders()) {
+        if (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            failure = "could not remove " + folder;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace kit

@@ -1,0 +1,135 @@
+// What a run found: the Windows it ran on and a line per scenario, as report.txt and as JUnit XML (report.xml).
+#include "Report.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace kit {
+
+namespace {
+// The product name as Windows keeps it for itself (the 64-bit view on 64-bit Windows).
+std::string ProductName() {
+    HKEY key = nullptr;
+    char name[256] = "";
+    DWORD size = sizeof name - 1;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", 0,
+                        KEY_READ | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        if (::RegQueryValueExA(key, "ProductName", nullptr, nullptr, reinterpret_cast<BYTE*>(name), &size) !=
+            ERROR_SUCCESS) {
+            name[0] = '\0';
+        }
+        ::RegCloseKey(key);
+    }
+    return name[0] ? name : "Windows (no product name)";
+}
+
+FARPROC NtdllFunction(const char* name) { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), name); }
+
+// GetVersionEx gives a program without a compatibility manifest the version of Windows 8; RtlGetVersion the true one.
+std::string Version() {
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto getVersion =
+        reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void (*)()>(NtdllFunction("RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!getVersion || getVersion(&info) != 0) return "version unknown";
+    return "version " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + " build " +
+           std::to_string(info.dwBuildNumber);
+}
+
+// The scenarios' messages are in the machine's code page; both reports are UTF-8.
+std::string Utf8(const std::string& ansi) {
+    int wide = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(wide), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], wide);
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], size, nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
+    return utf8;
+}
+
+std::string Xml(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds);
+    return text;
+}
+}  // namespace
+
+std::string DescribeWindows(bool elevated) {
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    std::string description = ProductName() + ", " + Version() + ", " + (wow64 ? "64-bit" : "32-bit") +
+                              ", ANSI code page " + std::to_string(::GetACP()) +
+                              (elevated ? ", elevated" : ", not elevated");
+    using WineVersionFunction = const char*(CDECL*)();
+    auto wine = reinterpret_cast<WineVersionFunction>(reinterpret_cast<void (*)()>(NtdllFunction("wine_get_version")));
+    if (wine) description += std::string(", under Wine ") + wine();
+    return description;
+}
+
+bool WriteReports(const std::string& folder, const std::string& windows, const std::vector<Outcome>& outcomes) {
+    int failed = 0;
+    double total = 0;
+    for (const Outcome& outcome : outcomes) {
+        failed += outcome.passed ? 0 : 1;
+        total += outcome.seconds;
+    }
+    int passed = static_cast<int>(outcomes.size()) - failed;
+
+    std::ofstream text(folder + "\\report.txt", std::ios::binary | std::ios::trunc);
+    text << "Windows: " << Utf8(windows) << "\r\n";
+    for (const Outcome& outcome : outcomes) {
+        text << (outcome.passed ? "passed  " : "FAILED  ") << outcome.name << "  " << Seconds(outcome.seconds) << " s";
+        if (!outcome.passed) text << "  " << Utf8(outcome.message);
+        text << "\r\n";
+    }
+    text << passed << " passed, " << failed << " failed\r\n";
+
+    std::ofstream xml(folder + "\\report.xml", std::ios::binary | std::ios::trunc);
+    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<testsuites tests=\"" << outcomes.size() << "\" failures=\"" << failed << "\" time=\"" << Seconds(total)
+        << "\">\n"
+        << "  <testsuite name=\"kelvo-e2e\" tests=\"" << outcomes.size() << "\" failures=\"" << failed << "\" time=\""
+        << Seconds(total) << "\">\n"
+        << "    <properties><property name=\"windows\" value=\"" << Xml(Utf8(windows)) << "\"/></properties>\n";
+    for (const Outcome& outcome : outcomes) {
+        std::size_t dot = outcome.name.find('.');
+        xml << "    <testcase classname=\"" << Xml(outcome.name.substr(0, dot)) << "\" name=\""
+            << Xml(outcome.name.substr(dot + 1)) << "\" time=\"" << Seconds(outcome.seconds) << "\"";
+        if (outcome.passed) {
+            xml << "/>\n";
+        } else {
+            xml << "><failure message=\"" << Xml(Utf8(outcome.message)) << "\"/></testcase>\n";
+        }
+    }
+    xml << "  </testsuite>\n</testsuites>\n";
+    return text.good() && xml.good();
+}
+
+}  // namespace kit

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The Windows test kit, run as a tester runs it, in the Windows of KELVO_WINEARCH: the zip made and unpacked onto C:,
+# a PC with its own Window-Eyes, Dolphin, display, product name and owner, then `run-tests.cmd /yes` for the
+# scenarios of the filter. The report must end with every scenario passed, and the PC's keys and the scenarios'
+# folders must be exactly as before.
+# Usage: kit-test.sh <source folder> <build folder> <scenario filter>
+set -euo pipefail
+
+source=$1 build=$2 filter=$3
+arch=${KELVO_WINEARCH:-win32}
+work=$build/kit-test-$arch
+rm -rf "$work"
+mkdir -p "$work/kit"
+fail() {
+    echo "kit-test ($arch): $*" >&2
+    exit 1
+}
+
+zip=$(bash "$source/tests/kit/make-kit.sh" "$build" "$build/dist" "$work" | tail -1)
+(cd "$work/kit" && unzip -q "$zip")
+chmod -R a+rX "$work"
+for file in run-tests.cmd kelvo_kit.exe kelvo_e2e.exe prompt-probe.exe planted-dll.dll \
+    "dist/Kelvo Braille display setup.exe"; do
+    [ -f "$work/kit/$file" ] || fail "the zip lacks $file"
+done
+
+kit='C:\kelvo-kit'
+we='HKLM\SOFTWARE\GW Micro, Inc.\Window-Eyes\Professional'
+nt='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
+display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\Device Parameters'
+# One Wine program for the whole run: every program it starts is cheap beside a hand-over to Wine.
+sed 's/$/\r/' >"$work/run.cmd" <<EOF2
+@echo off
+rmdir /s /q $kit 2>nul
+xcopy /e /i /q /y "$(echo "Z:$work/kit" | tr / '\\')" $kit >nul
+reg add "$we" /v Path /d "C:\\Program Files\\GW Micro\\Window-Eyes" /f /reg:32 >nul
+reg add "$we" /v Version /d 7.1 /f /reg:32 >nul
+reg add "HKLM\\SOFTWARE\\Dolphin\\DolServe" /v Orpheus2 /d "C:\\Program Files\\Dolphin\\o.exe" /f /reg:32 >nul
+reg add "$display" /v PortName /d COM9 /f >nul
+reg add "$nt" /v ProductName /d "Microsoft Windows 7 Professional" /f /reg:32 >nul
+reg add "$nt" /v RegisteredOwner /d "Kit Tester" /f /reg:32 >nul
+echo ==before
+call :state
+cd /d $kit
+call run-tests.cmd /yes "/filter=$filter" >nul
+echo ==exit %errorlevel%
+echo ==after
+call :state
+echo ==report
+type report.txt
+echo ==left
+for %%f in (C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner machine-saved.txt) do if exist %%f echo %%f
+goto :eof
+:state
+reg query "HKLM\\SOFTWARE\\GW Micro, Inc." /s /reg:32 2>nul
+reg query "HKLM\\SOFTWARE\\Dolphin" /s /reg:32 2>nul
+reg query "HKLM\\SOFTWARE\\Silicon Laboratories, Inc." /s /reg:32 2>nul
+reg query "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00" /s 2>nul
+reg query "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60" /s 2>nul
+reg query "$nt" /v ProductName /reg:32 2>nul
+reg query "$nt" /v RegisteredOwner /reg:32 2>nul
+reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion" /v ProductName /reg:32 2>nul
+goto :eof
+EOF2
+
+start=$(date +%s)
+"$source/scripts/wine-run" cmd /c "$(echo "Z:$work/run.cmd" | tr / '\\')" >"$work/out.txt" 2>"$work/err.txt" ||
+    fail "cmd failed: $(tail -5 "$work/err.txt")"
+echo "the kit ran in $(($(date +%s) - start)) s"
+section() { sed -n "/^==$1/,/^==/p" "$work/out.txt" | sed '1d;/^==/d' | tr -d '\r'; }
+section report
+section before >"$work/before.txt"
+section after >"$work/after.txt"
+
+grep -q '^==exit 0' "$work/out.txt" || fail "run-tests.cmd did not exit 0: $(grep '^==exit' "$work/out.txt")"
+count=$(section report | grep -c '^passed  ' || true)
+[ "$count" -gt 0 ] || fail "no scenario passed"
+[ "$(section report | tail -1)" = "$count passed, 0 failed" ] || fail "the report does not end with '$count passed, 0 failed'"
+grep -q 'Kit Tester' "$work/before.txt" && grep -q 'COM9' "$work/before.txt" || fail "the PC's own keys were not laid out"
+diff "$work/before.txt" "$work/after.txt" >&2 || fail "the PC's keys differ after the run"
+[ -z "$(section left)" ] || fail "left behind: $(section left)"
+echo "kit ($arch): $count scenarios passed; the PC's keys and folders are as before"

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Packs the Windows test kit: the runner and run-tests.cmd, the end-to-end program with its helpers, and the shipped
+# folder it tests, as one reproducible zip named after the release's version.
+# Usage: make-kit.sh <build folder> <shipped folder> <folder to write the zip into>
+set -euo pipefail
+
+build=$(cd "$1" && pwd) shipped=$(cd "$2" && pwd) out=$3
+here=$(cd "$(dirname "$0")" && pwd)
+release=$(basename "$(ls "$build"/dist-zip/kelvo-setup-*.zip)")
+version=${release#kelvo-setup-}
+version=${version%.zip}
+stage=$build/kit/files
+rm -rf "$stage"
+mkdir -p "$stage/dist" "$out"
+
+e2e=$build/tests/e2e
+cp "$build/tests/kit/kelvo_kit.exe" "$e2e/kelvo_e2e.exe" "$e2e/prompt-probe.exe" "$e2e/planted-dll.dll" "$stage/"
+# cmd.exe reads a batch file line by line: CRLF, as Windows writes it.
+sed 's/\r*$/\r/' "$here/run-tests.cmd" >"$stage/run-tests.cmd"
+while IFS= read -r name; do
+    mkdir -p "$stage/dist/$(dirname "$name")"
+    cp "$shipped/$name" "$stage/dist/$name"
+done <"$build/dist-zip/shipped.txt"
+(cd "$stage" && find . -type f | sed 's|^\./||') >"$build/kit/files.txt"
+
+zip=kelvo-windows-tests-$version.zip
+bash "$here/../../ship/make-zip.sh" "$stage" "$build/kit/files.txt" "$build/kit/zip/$zip"
+cp "$build/kit/zip/$zip" "$out/$zip"
+echo "$out/$zip"
