@@ -306,6 +306,8 @@ Wizard::Wizard(const StartOptions& options) : m_checkPrompts(options.checkPrompt
     startup.cb = sizeof startup;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
+    // On Windows the program may take the foreground, as when a user starts it, only if this one lets it.
+    ::AllowSetForegroundWindow(ASFW_ANY);
     if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current.c_str(), &startup,
                           &m_process)) {
         ADD_FAILURE() << "could not start " << program << ": error " << ::GetLastError();

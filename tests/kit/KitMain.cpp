@@ -85,6 +85,13 @@ bool Agreed() {
     return answer[0] == 'y' || answer[0] == 'Y';
 }
 
+// CTRL+C reaches the scenario too, which ends; the runner stops after it and still puts the machine back.
+volatile LONG g_stopped = 0;
+BOOL WINAPI OnControl(DWORD) {
+    ::InterlockedExchange(&g_stopped, 1);
+    return TRUE;
+}
+
 int Refuse(const std::string& why) {
     std::fprintf(stderr, "run-tests: %s\n", why.c_str());
     return 2;
@@ -135,12 +142,19 @@ int main(int argc, char** argv) {
     if (names.empty()) return Refuse("no scenarios to run (is kelvo_e2e.exe beside run-tests.cmd?)");
     if (!kit::SaveMachine(saved)) return Refuse("could not save the settings the scenarios replace; nothing was run");
 
+    ::SetConsoleCtrlHandler(OnControl, TRUE);
     std::string logs = folder + "\\logs";
     ::CreateDirectoryA(logs.c_str(), nullptr);
     std::printf("Windows: %s\n", windows.c_str());
     std::vector<kit::Outcome> outcomes;
     for (const std::string& name : names) {
-        kit::Outcome outcome = kit::RunScenario(program, name, logs + "\\" + name + ".txt", options.limit);
+        kit::Outcome outcome;
+        if (g_stopped) {
+            outcome.name = name;
+            outcome.message = "not run: the run was stopped";
+        } else {
+            outcome = kit::RunScenario(program, name, logs + "\\" + name + ".txt", options.limit);
+        }
         std::printf("%s  %s  %.1f s%s%s\n", outcome.passed ? "passed" : "FAILED", name.c_str(), outcome.seconds,
                     outcome.passed ? "" : "  ", outcome.message.c_str());
         std::fflush(stdout);

@@ -35,6 +35,8 @@ Ended Run(const std::string& commandLine, const std::string& log, DWORD limitMs)
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (job) ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    // Windows lets only the foreground process hand the foreground on; the scenarios' windows need it as a user's do.
+    ::AllowSetForegroundWindow(ASFW_ANY);
     ended.started = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                                      &startup, &process);
     ::CloseHandle(output);
