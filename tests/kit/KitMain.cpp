@@ -114,10 +114,8 @@ int main(int argc, char** argv) {
             "there is no visible desktop here (a service's session): the scenarios work the setup through "
             "its windows. Run it in a signed-in user's session.");
     }
-    if (!machine::EnableBackupPrivileges()) {
-        return Refuse(
-            "the backup and restore privileges cannot be enabled; they are needed to write and put back "
-            "the display's device keys.");
+    if (!machine::EnableRestorePrivilege()) {
+        return Refuse("the restore privilege cannot be enabled; the display's device keys need it.");
     }
     std::string folder = OwnFolder();
     std::string saved = folder + "\\machine-saved.txt";

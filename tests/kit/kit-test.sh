@@ -25,6 +25,7 @@ for file in run-tests.cmd kelvo_kit.exe kelvo_e2e.exe prompt-probe.exe planted-d
 done
 
 kit='C:\kelvo-kit'
+unpacked=$(echo "Z:$work/kit" | tr / '\\')
 we='HKLM\SOFTWARE\GW Micro, Inc.\Window-Eyes\Professional'
 nt='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion'
 display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\Device Parameters'
@@ -32,7 +33,7 @@ display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\
 sed 's/$/\r/' >"$work/run.cmd" <<EOF2
 @echo off
 rmdir /s /q $kit 2>nul
-xcopy /e /i /q /y "$(echo "Z:$work/kit" | tr / '\\')" $kit >nul
+xcopy /e /i /q /y "$unpacked" $kit >nul
 reg add "$we" /v Path /d "C:\\Program Files\\GW Micro\\Window-Eyes" /f /reg:32 >nul
 reg add "$we" /v Version /d 7.1 /f /reg:32 >nul
 reg add "HKLM\\SOFTWARE\\Dolphin\\DolServe" /v Orpheus2 /d "C:\\Program Files\\Dolphin\\o.exe" /f /reg:32 >nul
@@ -42,14 +43,26 @@ reg add "$nt" /v RegisteredOwner /d "Kit Tester" /f /reg:32 >nul
 echo ==before
 call :state
 cd /d $kit
-call run-tests.cmd /yes "/filter=$filter" >nul
-echo ==exit %errorlevel%
+call run-tests.cmd /yes "/filter=$filter" >run.txt 2>&1
+set kitexit=%errorlevel%
+echo ==exit %kitexit%
+echo ==run
+type run.txt
+if not "%kitexit%"=="0" for %%f in (logs\\*.txt) do type "%%f"
 echo ==after
 call :state
 echo ==report
 type report.txt
 echo ==left
 for %%f in (C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner machine-saved.txt) do if exist %%f echo %%f
+rem The lane is left as every scenario leaves it.
+cd /d C:\\
+rmdir /s /q $kit
+reg delete "HKLM\\SOFTWARE\\GW Micro, Inc." /f /reg:32 >nul
+reg delete "HKLM\\SOFTWARE\\Dolphin" /f /reg:32 >nul
+reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00" /f >nul
+reg add "$nt" /v ProductName /d "Microsoft Windows 7" /f /reg:32 >nul
+reg add "$nt" /v RegisteredOwner /d user1 /f /reg:32 >nul
 goto :eof
 :state
 reg query "HKLM\\SOFTWARE\\GW Micro, Inc." /s /reg:32 2>nul
@@ -72,7 +85,7 @@ section report
 section before >"$work/before.txt"
 section after >"$work/after.txt"
 
-grep -q '^==exit 0' "$work/out.txt" || fail "run-tests.cmd did not exit 0: $(grep '^==exit' "$work/out.txt")"
+grep -q '^==exit 0' "$work/out.txt" || fail "run-tests.cmd did not exit 0: $(section run)"
 count=$(section report | grep -c '^passed  ' || true)
 [ "$count" -gt 0 ] || fail "no scenario passed"
 [ "$(section report | tail -1)" = "$count passed, 0 failed" ] || fail "the report does not end with '$count passed, 0 failed'"

@@ -36,10 +36,10 @@ LONG DeleteByHandle(HKEY handle) {
 }
 }  // namespace
 
-bool EnableBackupPrivileges() {
+bool EnableRestorePrivilege() {
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
-    bool enabled = EnablePrivilege(token, SE_BACKUP_NAME) && EnablePrivilege(token, SE_RESTORE_NAME);
+    bool enabled = EnablePrivilege(token, SE_RESTORE_NAME);
     ::CloseHandle(token);
     return enabled;
 }
@@ -48,12 +48,13 @@ LONG OpenToRead(const std::string& key, HKEY* handle) {
     return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | View(key), handle);
 }
 
-// Windows ignores the access asked for with REG_OPTION_BACKUP_RESTORE and gives what the privileges allow; Wine
-// gives the access asked for.
+// Windows ignores the access asked for with REG_OPTION_BACKUP_RESTORE and gives what the restore privilege allows
+// (writing and deleting, not reading: keys are read and listed through an ordinary handle); Wine gives the access
+// asked for.
 LONG CreateToWrite(const std::string& key, HKEY* handle) {
     DWORD options = 0;
     if (BelowEnum(key)) {
-        static const bool privileged = EnableBackupPrivileges();
+        static const bool privileged = EnableRestorePrivilege();
         if (privileged) options = REG_OPTION_BACKUP_RESTORE;
     }
     return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | View(key), nullptr,

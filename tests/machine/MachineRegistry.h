@@ -8,8 +8,8 @@
 
 namespace machine {
 
-// The backup and restore privileges of this process, enabled; false when its token lacks them (not elevated).
-bool EnableBackupPrivileges();
+// The restore privilege of this process, enabled; false when its token lacks it (not elevated).
+bool EnableRestorePrivilege();
 
 // The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing.
 LONG OpenToRead(const std::string& key, HKEY* handle);
