@@ -34,82 +34,103 @@ std::string Unhex(const std::string& hex) {
     return bytes;
 }
 
+// Key paths and value names go into the file as their UTF-16 bytes: the wide calls meet every name exactly.
+std::string HexWide(const std::wstring& text) {
+    return Hex(std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+}
+
+std::wstring UnhexWide(const std::string& hex) {
+    std::string bytes = Unhex(hex);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+// A key's path for a message, in the machine's code page.
+std::string Ansi(const std::wstring& text) {
+    int size =
+        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0], size, nullptr, nullptr);
+    return ansi;
+}
+
 struct Values {
     bool ok = true;
     std::vector<std::string> lines;  // "name type data", hex fields
 };
 
-// The values of an open key, each as one line of the file.
+// The values of an open key, each as one line of the file; the data as stored, whatever its type.
 Values ReadValues(HKEY handle) {
     Values values;
     DWORD count = 0, nameMax = 0, dataMax = 0;
-    if (::RegQueryInfoKeyA(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameMax, &dataMax,
+    if (::RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameMax, &dataMax,
                            nullptr, nullptr) != ERROR_SUCCESS) {
         values.ok = false;
         return values;
     }
-    std::vector<char> name(nameMax + 1);
+    std::vector<wchar_t> name(nameMax + 1);
     std::vector<BYTE> data(dataMax + 1);
     for (DWORD index = 0; index < count; ++index) {
         DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueA(handle, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
+        if (::RegEnumValueW(handle, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
             ERROR_SUCCESS) {
             values.ok = false;
             continue;
         }
-        values.lines.push_back(Hex(std::string(name.data(), nameLength)) + " " + std::to_string(type) + " " +
+        values.lines.push_back(HexWide(std::wstring(name.data(), nameLength)) + " " + std::to_string(type) + " " +
                                Hex(std::string(reinterpret_cast<char*>(data.data()), dataLength)));
     }
     return values;
 }
 
 // A key and everything below it, parents before children.
-bool SaveTree(const std::string& key, std::ostream& out) {
+bool SaveTree(const std::wstring& key, std::ostream& out) {
     HKEY handle = nullptr;
     if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return false;
-    out << "key " << Hex(key) << "\n";
+    out << "key " << HexWide(key) << "\n";
     Values values = ReadValues(handle);
-    for (const std::string& line : values.lines) out << "value " << Hex(key) << " " << line << "\n";
-    std::vector<std::string> children = machine::Subkeys(handle);
+    for (const std::string& line : values.lines) out << "value " << HexWide(key) << " " << line << "\n";
+    std::vector<std::wstring> children = machine::Subkeys(handle);
     ::RegCloseKey(handle);
     bool ok = values.ok;
-    for (const std::string& child : children) ok = SaveTree(key + "\\" + child, out) && ok;
+    for (const std::wstring& child : children) ok = SaveTree(key + L"\\" + child, out) && ok;
     return ok;
 }
 
 bool SaveValue(const machine::Value& value, std::ostream& out) {
+    std::wstring key = machine::Wide(value.key), name = machine::Wide(value.name);
     HKEY handle = nullptr;
     DWORD type = 0, size = 0;
     std::string data;
-    bool exists = machine::OpenToRead(value.key, &handle) == ERROR_SUCCESS &&
-                  ::RegQueryValueExA(handle, value.name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+    bool exists = machine::OpenToRead(key, &handle) == ERROR_SUCCESS &&
+                  ::RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
     if (exists) {
         data.resize(size);
-        exists = ::RegQueryValueExA(handle, value.name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+        exists = ::RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
                  ERROR_SUCCESS;
         data.resize(size);
     }
     if (handle) ::RegCloseKey(handle);
-    out << (exists ? "value " : "novalue ") << Hex(value.key) << " " << Hex(value.name) << " " << type << " "
-        << Hex(data) << "\n";
+    out << (exists ? "value " : "novalue ") << HexWide(key) << " " << HexWide(name) << " " << type << " " << Hex(data)
+        << "\n";
     return true;
 }
 
-bool SetValue(const std::string& key, const std::string& name, DWORD type, const std::string& data) {
+bool SetValue(const std::wstring& key, const std::wstring& name, DWORD type, const std::string& data) {
     HKEY handle = nullptr;
     if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
-    LONG status = ::RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+    LONG status = ::RegSetValueExW(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                    static_cast<DWORD>(data.size()));
     ::RegCloseKey(handle);
     return status == ERROR_SUCCESS;
 }
 
-bool RemoveValue(const std::string& key, const std::string& name) {
+bool RemoveValue(const std::wstring& key, const std::wstring& name) {
     HKEY handle = nullptr;
     if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return true;
     ::RegCloseKey(handle);
     if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
-    LONG status = ::RegDeleteValueA(handle, name.c_str());
+    LONG status = ::RegDeleteValueW(handle, name.c_str());
     ::RegCloseKey(handle);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
@@ -139,11 +160,12 @@ bool SaveMachine(const std::string& file) {
     std::ostringstream out;
     bool ok = true;
     for (const char* tree : machine::kTrees) {
+        std::wstring key = machine::Wide(tree);
         HKEY handle = nullptr;
-        bool exists = machine::OpenToRead(tree, &handle) == ERROR_SUCCESS;
+        bool exists = machine::OpenToRead(key, &handle) == ERROR_SUCCESS;
         if (exists) ::RegCloseKey(handle);
-        out << "tree " << Hex(tree) << "\n";
-        if (exists) ok = SaveTree(tree, out) && ok;
+        out << "tree " << HexWide(key) << "\n";
+        if (exists) ok = SaveTree(key, out) && ok;
     }
     for (const machine::Value& value : machine::kValues) ok = SaveValue(value, out) && ok;
     if (!ok) return false;
@@ -166,10 +188,10 @@ bool RestoreMachine(const std::string& file, std::string& failure) {
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        std::string kind, key, name, data;
+        std::string kind, hexKey, hexName, data;
         DWORD type = 0;
-        fields >> kind >> key;
-        key = Unhex(key);
+        fields >> kind >> hexKey;
+        std::wstring key = UnhexWide(hexKey);
         bool ok = true;
         if (kind == "tree") {
             ok = machine::DeleteTree(key);
@@ -177,16 +199,16 @@ bool RestoreMachine(const std::string& file, std::string& failure) {
             HKEY handle = nullptr;
             ok = machine::CreateToWrite(key, &handle) == ERROR_SUCCESS;
             if (ok) ::RegCloseKey(handle);
-        } else if (kind == "value" && fields >> name >> type >> data) {
-            ok = SetValue(key, Unhex(name), type, Unhex(data));
-        } else if (kind == "novalue" && fields >> name) {
-            ok = RemoveValue(key, Unhex(name));
+        } else if (kind == "value" && fields >> hexName >> type >> data) {
+            ok = SetValue(key, UnhexWide(hexName), type, Unhex(data));
+        } else if (kind == "novalue" && fields >> hexName) {
+            ok = RemoveValue(key, UnhexWide(hexName));
         } else {
             failure = file + " is damaged: " + line;
             return false;
         }
         if (!ok) {
-            failure = "could not put back HKEY_LOCAL_MACHINE\\" + key + (name.empty() ? "" : " " + Unhex(name));
+            failure = "could not put back HKEY_LOCAL_MACHINE\\" + Ansi(key);
             return false;
         }
     }

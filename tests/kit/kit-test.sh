@@ -89,7 +89,7 @@ grep -q '^==exit 0' "$work/out.txt" || fail "run-tests.cmd did not exit 0: $(sec
 count=$(section report | grep -c '^passed  ' || true)
 [ "$count" -gt 0 ] || fail "no scenario passed"
 [ "$(section report | tail -1)" = "$count passed, 0 failed" ] || fail "the report does not end with '$count passed, 0 failed'"
-grep -q 'Kit Tester' "$work/before.txt" && grep -q 'COM9' "$work/before.txt" || fail "the PC's own keys were not laid out"
+{ grep -q 'Kit Tester' "$work/before.txt" && grep -q 'COM9' "$work/before.txt"; } || fail "the PC's own keys were not laid out"
 diff "$work/before.txt" "$work/after.txt" >&2 || fail "the PC's keys differ after the run"
 [ -z "$(section left)" ] || fail "left behind: $(section left)"
 echo "kit ($arch): $count scenarios passed; the PC's keys and folders are as before"

@@ -11,13 +11,19 @@ namespace machine {
 // The restore privilege of this process, enabled; false when its token lacks it (not elevated).
 bool EnableRestorePrivilege();
 
+// Key paths are wide, so that any name a machine holds is met exactly; the ANSI forms convert from the code page.
+std::wstring Wide(const std::string& ansi);
+
 // The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing.
+LONG OpenToRead(const std::wstring& key, HKEY* handle);
 LONG OpenToRead(const std::string& key, HKEY* handle);
 // The key opened for writing, made (with its parents) when missing.
+LONG CreateToWrite(const std::wstring& key, HKEY* handle);
 LONG CreateToWrite(const std::string& key, HKEY* handle);
 // Deletes the key and every key below it; a missing key is no error.
+bool DeleteTree(const std::wstring& key);
 bool DeleteTree(const std::string& key);
 // The names of the key's direct subkeys.
-std::vector<std::string> Subkeys(HKEY handle);
+std::vector<std::wstring> Subkeys(HKEY handle);
 
 }  // namespace machine
