@@ -32,7 +32,7 @@ display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\
 # One Wine program for the whole run: every program it starts is cheap beside a hand-over to Wine.
 sed 's/$/\r/' >"$work/run.cmd" <<EOF2
 @echo off
-rmdir /s /q $kit 2>nul
+for %%f in ($kit C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner) do if exist %%f rmdir /s /q %%f
 xcopy /e /i /q /y "$unpacked" $kit >nul
 reg add "$we" /v Path /d "C:\\Program Files\\GW Micro\\Window-Eyes" /f /reg:32 >nul
 reg add "$we" /v Version /d 7.1 /f /reg:32 >nul

@@ -9,8 +9,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 release=$(basename "$(ls "$build"/dist-zip/kelvo-setup-*.zip)")
 version=${release#kelvo-setup-}
 version=${version%.zip}
-stage=$build/kit/files
-rm -rf "$stage"
+# A folder of its own for every call: the kit's test packs it for both Windows at once.
+work=$(mktemp -d "$build/kit.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+stage=$work/files
 mkdir -p "$stage/dist" "$out"
 
 e2e=$build/tests/e2e
@@ -21,9 +23,9 @@ while IFS= read -r name; do
     mkdir -p "$stage/dist/$(dirname "$name")"
     cp "$shipped/$name" "$stage/dist/$name"
 done <"$build/dist-zip/shipped.txt"
-(cd "$stage" && find . -type f | sed 's|^\./||') >"$build/kit/files.txt"
+(cd "$stage" && find . -type f | sed 's|^\./||') >"$work/files.txt"
 
 zip=kelvo-windows-tests-$version.zip
-bash "$here/../../ship/make-zip.sh" "$stage" "$build/kit/files.txt" "$build/kit/zip/$zip"
-cp "$build/kit/zip/$zip" "$out/$zip"
+bash "$here/../../ship/make-zip.sh" "$stage" "$work/files.txt" "$work/zip/$zip"
+cp "$work/zip/$zip" "$out/$zip"
 echo "$out/$zip"
