@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
     std::string windows = kit::DescribeWindows(true);
     std::string program = folder + "\\kelvo_e2e.exe";
     std::vector<std::string> names = kit::ListScenarios(program, options.filter);
-    if (names.empty()) return Refuse("no scenarios to run (is kelvo_e2e.exe beside run-tests.cmd?)");
+    if (names.empty())
+        return Refuse("no scenarios to run: the filter selects none, or kelvo_e2e.exe is not beside run-tests.cmd");
     if (!kit::SaveMachine(saved)) return Refuse("could not save the settings the scenarios replace; nothing was run");
 
     ::SetConsoleCtrlHandler(OnControl, TRUE);
