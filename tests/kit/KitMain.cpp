@@ -73,6 +73,20 @@ bool VisibleDesktop() {
 
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A folder with anything in it; the empty folder a scenario leaves behind holds nothing of the PC's.
+bool HoldsAnything(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool any = false;
+    do {
+        std::string name = found.cFileName;
+        any = name != "." && name != "..";
+    } while (!any && ::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return any;
+}
+
 bool Agreed() {
     std::printf(
         "The end-to-end scenarios replace this PC's settings of the screen readers and of the braille display for\n"
@@ -127,7 +141,8 @@ int main(int argc, char** argv) {
         ::DeleteFileA(saved.c_str());
     }
     for (const std::string& used : machine::Folders()) {
-        if (Exists(used)) return Refuse(used + " exists; the scenarios would replace it. Move it away first.");
+        if (HoldsAnything(used))
+            return Refuse(used + " holds files; the scenarios would replace it. Move it away first.");
     }
     if (!options.yes && !Agreed()) {
         std::printf("Nothing was changed.\n");
@@ -156,6 +171,8 @@ int main(int argc, char** argv) {
         }
         std::printf("%s  %s  %.1f s%s%s\n", outcome.passed ? "passed" : "FAILED", name.c_str(), outcome.seconds,
                     outcome.passed ? "" : "  ", outcome.message.c_str());
+        // A failure's whole output goes to the error stream as well: its log may be held by a process it left.
+        if (!outcome.passed) std::fprintf(stderr, "%s\n", outcome.output.c_str());
         std::fflush(stdout);
         outcomes.push_back(outcome);
     }

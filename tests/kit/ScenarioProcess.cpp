@@ -78,7 +78,8 @@ std::string FirstMessage(const std::string& output) {
     bool next = false;
     while (std::getline(lines, line)) {
         line = Trimmed(line);
-        if (next && !line.empty()) return line;
+        // ADD_FAILURE and FAIL write "Failed" alone and their message on the next line.
+        if (next && !line.empty() && line != "Failed") return line;
         std::size_t at = line.rfind(": ");
         if (at != std::string::npos && (line.substr(at) == ": Failure" || line.substr(at) == ": Skipped")) {
             next = true;
@@ -123,6 +124,7 @@ Outcome RunScenario(const std::string& program, const std::string& name, const s
                      output.find("[  PASSED  ] 1 test.") != std::string::npos &&
                      output.find("[  SKIPPED ]") == std::string::npos;
     if (outcome.passed) return outcome;
+    outcome.output = output;
     std::string first = FirstMessage(output);
     if (!ended.started) {
         outcome.message = "could not be started";

@@ -11,6 +11,7 @@ struct Outcome {
     bool passed = false;  // a skipped scenario has not passed
     double seconds = 0;
     std::string message;  // for a failure: its first message
+    std::string output;   // for a failure: all the scenario wrote
 };
 
 // The scenarios of `program` that `filter` selects (a GoogleTest filter; empty for all); empty on failure.
