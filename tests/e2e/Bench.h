@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "Footprint.h"
+#include "MachineFiles.h"
 
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ using machine::LocalName;
 // --- Files ---
 std::string ProgramFolder();  // this test program's folder, where its helper programs lie beside it
 std::string DistFolder();     // the laid-out shipped folder that the scenarios copy
-std::string ReadFileBytes(const std::string& path);
+using machine::ReadFileBytes;
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
@@ -45,7 +46,7 @@ DWORD FileAttributes(const std::string& path);
 // A value of an INI file as the profile API reads it; `fallback` when the file, section or key is missing.
 std::string IniValue(const std::string& file, const char* section, const char* key, const char* fallback = "<none>");
 void MakeFolders(const std::string& path);
-void RemoveTree(const std::string& path);
+using machine::RemoveTree;
 void CopyTree(const std::string& from, const std::string& to);
 
 // A fresh folder on C: for one scenario, removed when the object goes; holds a copy of the shipped folder.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Footprint.h"
+#include "MachineFiles.h"
 #include "MachineRegistry.h"
 
 namespace kit {
@@ -135,25 +136,6 @@ bool RemoveValue(const std::wstring& key, const std::wstring& name) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
-void RemoveFolder(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveFolder(child);
-            } else {
-                ::DeleteFileA(child.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
 }  // namespace
 
 bool SaveMachine(const std::string& file) {
@@ -212,7 +194,7 @@ bool RestoreMachine(const std::string& file, std::string& failure) {
             return false;
         }
     }
-    for (const std::string& folder : machine::Folders()) RemoveFolder(folder);
+    for (const std::string& folder : machine::Folders()) machine::RemoveTree(folder);
     for (const std::string& folder : machine::Folders()) {
         if (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
             failure = "could not remove " + folder;

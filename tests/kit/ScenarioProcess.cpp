@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-#include <fstream>
+#include "MachineFiles.h"
+
 #include <sstream>
 
 namespace kit {
@@ -58,13 +59,6 @@ Ended Run(const std::string& commandLine, const std::string& log, DWORD limitMs)
     return ended;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 std::string Trimmed(std::string line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
     std::size_t first = line.find_first_not_of(' ');
@@ -94,7 +88,7 @@ std::vector<std::string> ListScenarios(const std::string& program, const std::st
     std::string command = "\"" + program + "\" --gtest_list_tests";
     if (!filter.empty()) command += " \"--gtest_filter=" + filter + "\"";
     Ended ended = Run(command, log, 60000);
-    std::string output = ReadAll(log);
+    std::string output = machine::ReadFileBytes(log);
     ::DeleteFileA(log.c_str());
     std::vector<std::string> names;
     if (!ended.started || ended.timedOut || ended.exitCode != 0) return names;
@@ -119,7 +113,7 @@ Outcome RunScenario(const std::string& program, const std::string& name, const s
     DWORD start = ::GetTickCount();
     Ended ended = Run("\"" + program + "\" --gtest_color=no \"--gtest_filter=" + name + "\"", log, limitSeconds * 1000);
     outcome.seconds = (::GetTickCount() - start) / 1000.0;
-    std::string output = ReadAll(log);
+    std::string output = machine::ReadFileBytes(log);
     outcome.passed = ended.started && !ended.timedOut && ended.exitCode == 0 &&
                      output.find("[  PASSED  ] 1 test.") != std::string::npos &&
                      output.find("[  SKIPPED ]") == std::string::npos;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "MachineFiles.h"
 #include "RecordingPrompts.h"
 #include "app/SetupDlg.h"
 #include "dolphin/DolphinPaths.h"
@@ -61,25 +62,7 @@ void MakeFolders(const std::string& path) {
     ::CreateDirectoryA(path.c_str(), nullptr);
 }
 
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(child.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
+using machine::RemoveTree;
 
 std::string Bytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -10,6 +10,7 @@
 
 #include "app/SetupDlg.h"
 #include "probe/SourceRoot.h"
+#include "MachineFiles.h"
 #include "RecordingPrompts.h"
 
 namespace {
@@ -78,25 +79,7 @@ bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str())
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string path = folder + "\\" + name;
-            ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileA(path.c_str());
-            }
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
-}
+using machine::RemoveTree;
 
 // An INI file as the lines that carry meaning: "[section]", "key=value" (blanks around "=" dropped) and
 // ";comment". Wine's profile functions rewrite the file, so bytes can't be compared.
