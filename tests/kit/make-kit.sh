@@ -9,6 +9,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 release=$(basename "$(ls "$build"/dist-zip/kelvo-setup-*.zip)")
 version=${release#kelvo-setup-}
 version=${version%.zip}
+# The scenarios run the driver installer: the vendor's would install the real driver on the tester's PC for good.
+if [ -f "$shipped/release.txt" ] &&
+    awk -F '\t' '$1 ~ /driver\.exe$/ && $4 == "the vendor'"'"'s" { found = 1 } END { exit !found }' "$shipped/release.txt"; then
+    echo "make kit: the release holds the vendor's driver installer, which the scenarios would run for real;" \
+        "make the kit from a build without VENDOR_FILES" >&2
+    exit 1
+fi
 # A folder of its own for every call: the kit's test packs it for both Windows at once.
 work=$(mktemp -d "$build/kit.XXXXXX")
 trap 'rm -rf "$work"' EXIT
