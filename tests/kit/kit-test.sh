@@ -29,7 +29,7 @@ nt_key='SOFTWARE\Microsoft\Windows NT\CurrentVersion' product='Microsoft Windows
 
 # The save a run killed halfway leaves beside the kit (what the kit writes: a line per key and value, the paths and
 # names as UTF-16 bytes in hex), here of Window-Eyes' key and Windows' names; the next start must put it back first.
-hex() { { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; [ -z "${2:-}" ] || printf '\0\0'; } | xxd -p | tr -d '\n'; }
+hex() { { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; [ -z "${2:-}" ] || printf '\0\0'; } | od -An -tx1 -v | tr -d ' \n'; }
 {
     echo "tree x$(hex 'SOFTWARE\GW Micro, Inc.')"
     for key in 'SOFTWARE\GW Micro, Inc.' 'SOFTWARE\GW Micro, Inc.\Window-Eyes' "$we_key"; do echo "key x$(hex "$key")"; done
