@@ -41,7 +41,7 @@ kit: dist
 LANES ?= auto
 test: build
 	@status=0; jobs=$$(bash scripts/wine-lanes $(LANES) $(BUILD)) && cd $(BUILD) && \
-		ctest --output-on-failure --resource-spec-file wine-lanes.json -j $$jobs $(ARGS) || status=$$?; \
+		KELVO_WINE_LANES=$$PWD/wine-lanes.json ctest --output-on-failure -j $$jobs $(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop && KELVO_WINEARCH=win64 scripts/wine-stop; exit $$status
 
 demo: build
