@@ -34,12 +34,7 @@ void SetMachineString(const std::string& key, const std::string& value, const st
 }
 
 void DeleteMachineValue(const std::string& key, const std::string& value) {
-    HKEY handle = nullptr;
-    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return;
-    ::RegCloseKey(handle);
-    ASSERT_EQ(ERROR_SUCCESS, machine::CreateToWrite(key, &handle)) << key;
-    ::RegDeleteValueA(handle, value.c_str());
-    ::RegCloseKey(handle);
+    ASSERT_TRUE(machine::DeleteValue(machine::Wide(key), machine::Wide(value))) << key << "\\" << value;
 }
 
 void DeleteMachineTree(const std::string& key) { ASSERT_TRUE(machine::DeleteTree(key)) << key; }
@@ -60,13 +55,6 @@ void ResetMachine() {
 }
 
 // ---------------------------------------------------------------- files
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = "";
-    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length < sizeof path ? length : 0);
-    return program.substr(0, program.rfind('\\'));
-}
 
 // KELVO_DIST names another laid-out folder, such as a signed copy of this build's. The Windows test kit has the
 // folder beside this program; a build tree has it where the build laid it out.

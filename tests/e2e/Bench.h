@@ -38,8 +38,8 @@ void ResetMachine();
 using machine::LocalName;
 
 // --- Files ---
-std::string ProgramFolder();  // this test program's folder, where its helper programs lie beside it
-std::string DistFolder();     // the laid-out shipped folder that the scenarios copy
+using machine::ProgramFolder;  // where the test program's helper programs lie beside it
+std::string DistFolder();      // the laid-out shipped folder that the scenarios copy
 using machine::ReadFileBytes;
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);

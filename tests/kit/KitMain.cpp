@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Footprint.h"
+#include "MachineFiles.h"
 #include "MachineRegistry.h"
 #include "MachineSave.h"
 #include "Report.h"
@@ -43,13 +44,6 @@ Options ParseOptions(int argc, char** argv) {
         }
     }
     return options;
-}
-
-std::string OwnFolder() {
-    char path[MAX_PATH] = "";
-    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length < sizeof path ? length : 0);
-    return program.substr(0, program.rfind('\\'));
 }
 
 bool Elevated() {
@@ -131,7 +125,7 @@ int main(int argc, char** argv) {
     if (!machine::EnableRestorePrivilege()) {
         return Refuse("the restore privilege cannot be enabled; the display's device keys need it.");
     }
-    std::string folder = OwnFolder();
+    std::string folder = machine::ProgramFolder();
     std::string saved = folder + "\\machine-saved.txt";
     std::string failure;
     // A run that was killed left its save: the machine is put back from it before anything else.

@@ -45,16 +45,6 @@ std::wstring UnhexWide(const std::string& hex) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
 }
 
-// A key's path for a message, in the machine's code page.
-std::string Ansi(const std::wstring& text) {
-    int size =
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0], size, nullptr, nullptr);
-    return ansi;
-}
-
 struct Values {
     bool ok = true;
     std::vector<std::string> lines;  // "name type data", hex fields
@@ -126,16 +116,6 @@ bool SetValue(const std::wstring& key, const std::wstring& name, DWORD type, con
     return status == ERROR_SUCCESS;
 }
 
-bool RemoveValue(const std::wstring& key, const std::wstring& name) {
-    HKEY handle = nullptr;
-    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return true;
-    ::RegCloseKey(handle);
-    if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
-    LONG status = ::RegDeleteValueW(handle, name.c_str());
-    ::RegCloseKey(handle);
-    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-}
-
 }  // namespace
 
 bool SaveMachine(const std::string& file) {
@@ -184,13 +164,13 @@ bool RestoreMachine(const std::string& file, std::string& failure) {
         } else if (kind == "value" && fields >> hexName >> type >> data) {
             ok = SetValue(key, UnhexWide(hexName), type, Unhex(data));
         } else if (kind == "novalue" && fields >> hexName) {
-            ok = RemoveValue(key, UnhexWide(hexName));
+            ok = machine::DeleteValue(key, UnhexWide(hexName));
         } else {
             failure = file + " is damaged: " + line;
             return false;
         }
         if (!ok) {
-            failure = "could not put back HKEY_LOCAL_MACHINE\\" + Ansi(key);
+            failure = "could not put back HKEY_LOCAL_MACHINE\\" + machine::Ansi(key);
             return false;
         }
     }

@@ -1,6 +1,8 @@
 // What the end-to-end scenarios change on the machine they run on.
 #include "Footprint.h"
 
+#include "MachineRegistry.h"
+
 #include <windows.h>
 
 namespace machine {
@@ -20,14 +22,7 @@ const Value kValues[3] = {
     {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOwner"},
 };
 
-std::string LocalName(const char* plain, const wchar_t* chinese) {
-    if (::GetACP() != 936) return plain;
-    int size = ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, nullptr, 0, nullptr, nullptr);
-    std::string name(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, chinese, -1, &name[0], size, nullptr, nullptr);
-    name.resize(static_cast<std::size_t>(size - 1));
-    return name;
-}
+std::string LocalName(const char* plain, const wchar_t* chinese) { return ::GetACP() == 936 ? Ansi(chinese) : plain; }
 
 std::string OwnerName() { return LocalName("kelvo-owner", L"张伟"); }
 std::string OwnerProfile() { return "C:\\Users\\" + OwnerName(); }

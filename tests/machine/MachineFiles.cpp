@@ -8,6 +8,13 @@
 
 namespace machine {
 
+std::string ProgramFolder() {
+    char path[MAX_PATH] = "";
+    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program(path, length < sizeof path ? length : 0);
+    return program.substr(0, program.rfind('\\'));
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;

@@ -53,6 +53,15 @@ std::wstring Wide(const std::string& ansi) {
     return wide;
 }
 
+std::string Ansi(const std::wstring& wide) {
+    int size =
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size, nullptr, nullptr);
+    return ansi;
+}
+
 LONG OpenToRead(const std::wstring& key, HKEY* handle) {
     return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | View(key), handle);
 }
@@ -68,6 +77,16 @@ LONG CreateToWrite(const std::wstring& key, HKEY* handle) {
     }
     return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | View(key), nullptr,
                              handle, nullptr);
+}
+
+bool DeleteValue(const std::wstring& key, const std::wstring& name) {
+    HKEY handle = nullptr;
+    if (OpenToRead(key, &handle) != ERROR_SUCCESS) return true;
+    ::RegCloseKey(handle);
+    if (CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
+    LONG status = ::RegDeleteValueW(handle, name.c_str());
+    ::RegCloseKey(handle);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 std::vector<std::wstring> Subkeys(HKEY handle) {

@@ -13,6 +13,7 @@ bool EnableRestorePrivilege();
 
 // Key paths are wide, so that any name a machine holds is met exactly; the ANSI forms convert from the code page.
 std::wstring Wide(const std::string& ansi);
+std::string Ansi(const std::wstring& wide);
 
 // The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing.
 LONG OpenToRead(const std::wstring& key, HKEY* handle);
@@ -20,6 +21,8 @@ LONG OpenToRead(const std::string& key, HKEY* handle);
 // The key opened for writing, made (with its parents) when missing.
 LONG CreateToWrite(const std::wstring& key, HKEY* handle);
 LONG CreateToWrite(const std::string& key, HKEY* handle);
+// Deletes the value; a missing key or value is no error.
+bool DeleteValue(const std::wstring& key, const std::wstring& name);
 // Deletes the key and every key below it; a missing key is no error.
 bool DeleteTree(const std::wstring& key);
 bool DeleteTree(const std::string& key);
