@@ -7,6 +7,13 @@
 #   broken<TAB>REASON    a program changed after it was signed, or whose signature cannot be read
 # Whether the signer is trusted is not asked here: only that the signature is there and still fits the file.
 
+# Where osslsigncode offers them (2.9, not Debian 12's 2.5), verify fetches no certificate revocation list from the
+# network. Asked once, when sourced: signature_state runs in a subshell for every file. Its help ends with status 255,
+# so it is read whole rather than piped, which the callers' pipefail would take for "not offered".
+signature_offline=()
+signature_help=$(osslsigncode -h 2>&1 || true)
+if [[ $signature_help == *-ignore-cdp* ]]; then signature_offline=(-ignore-cdp -ignore-crl); fi
+
 is_program() {
     local offset
     [ "$(head -c 2 "$1")" = MZ ] || return 1
@@ -34,10 +41,7 @@ signature_state() {
     fi
     # The signature's own certificates as the trusted ones, so that verify goes on to compare the digests, offline.
     openssl pkcs7 -in "$work/signature.pem" -print_certs -out "$work/certs.pem" 2>/dev/null || : >"$work/certs.pem"
-    # Where it offers them (2.9, not 2.5), no certificate revocation list is fetched from the network.
-    local offline=()
-    osslsigncode -h 2>&1 | grep -q -- -ignore-cdp && offline=(-ignore-cdp -ignore-crl)
-    osslsigncode verify -CAfile "$work/certs.pem" "${offline[@]}" -in "$file" >"$work/log" 2>&1 || true
+    osslsigncode verify -CAfile "$work/certs.pem" "${signature_offline[@]}" -in "$file" >"$work/log" 2>&1 || true
     if grep -q MISMATCH "$work/log"; then
         printf 'broken\t%s\n' "changed after it was signed (its digest no longer matches)"
     elif ! grep -q "^Calculated message digest" "$work/log"; then
