@@ -47,10 +47,11 @@ kelvo_select_lane() {
     local lane=$1
     kelvo_home=$KELVO_WINE_HOME
     [ "$lane" -eq 0 ] || kelvo_home=$KELVO_WINE_HOME.lane$lane
-    # Each Windows and lane its own display: a window of one never takes the focus of another's.
+    # Each Windows and lane its own display: a window of one never takes the focus of another's. Another work tree
+    # testing at once names another KELVO_DISPLAY_BASE, so that its displays are its own too.
     local second=0
     [ "$KELVO_WINEARCH" = win64 ] && second=1
-    kelvo_display=${KELVO_DISPLAY:-:$((87 + 2 * lane + second))}
+    kelvo_display=${KELVO_DISPLAY:-:$((${KELVO_DISPLAY_BASE:-87} + 2 * lane + second))}
     kelvo_lock_base=/tmp/kelvo-wine${kelvo_home//\//-}
     kelvo_run_lock=$kelvo_lock_base.run.lock
     export WINEPREFIX=$kelvo_home/prefix WINEARCH=$KELVO_WINEARCH WINEDEBUG=${KELVO_WINEDEBUG:--all}
