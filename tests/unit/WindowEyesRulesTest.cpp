@@ -1,10 +1,13 @@
 // The Window-Eyes rules alone: which versions are configured as which class, and the tables of the classes and
-// families that the update runs over.
+// families that the update runs over, and how long the sound before the final message plays.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "install/WindowEyesRules.h"
+#include "probe/Sound.h"
 
 namespace {
 TEST(WindowEyesVersion, SixByItsLeadingWholeNumber) {
@@ -96,5 +99,34 @@ TEST(WindowEyesTables, FamiliesDifferInCodePrefixAndFinalMessage) {
                                      .find("press\xA1\xA1"
                                            "ENTER to finish."));
     EXPECT_NE(std::string::npos, std::string(nt.finalMessage).find("press ENTER to finish!"));
+}
+// The final message is spoken when WindowEyes.wav has played: its length comes from the header, past any other
+// chunk (an odd-sized one is padded), and a file that is not a WAV file gives no delay at all.
+TEST(WindowEyesSound, LengthComesFromTheWaveHeader) {
+    auto le32 = [](unsigned v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    // 16-bit mono at 8000 Hz: 16000 bytes a second.
+    const std::string format = "fmt " + le32(16) + std::string("\x01\x00\x01\x00", 4) + le32(8000) + le32(16000) +
+                               std::string("\x02\x00\x10\x00", 4);
+    auto wave = [&](const std::string& chunks) { return "RIFF" + le32(4 + chunks.size()) + "WAVE" + chunks; };
+    const struct {
+        const char* name;
+        std::string bytes;
+        unsigned ms;
+    } rows[] = {
+        {"plain", wave(format + "data" + le32(24000) + std::string(24000, '\0')), 1500},
+        {"a list chunk of odd size first",
+         wave("LIST" + le32(3) + "abc" + std::string(1, '\0') + format + "data" + le32(8000) + std::string(8000, '\0')),
+         500},
+        {"no format before the data", wave("data" + le32(8000) + std::string(8000, '\0') + format), 0},
+        {"not a WAV file", "MZ" + std::string(100, '\0'), 0},
+        {"cut short in its header", wave(format).substr(0, 20), 0},
+    };
+    const char* file = "wave-length-test.wav";
+    for (const auto& row : rows) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << row.bytes;
+        EXPECT_EQ(row.ms, WaveLengthMs(file)) << row.name;
+    }
+    std::remove(file);
+    EXPECT_EQ(0u, WaveLengthMs("no-such-sound.wav"));
 }
 }  // namespace
