@@ -100,7 +100,8 @@ void CSetupDlg::WaitForDevice(const SetupFamily& family, std::string& registry) 
     KillTimer(TIMER_CHIME);
 }
 
-// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts.
+// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts. Once the user has closed
+// Window-Eyes, its screen reader, no one reads the setup's last message unless the setup speaks it itself.
 void CSetupDlg::WaitForWindowEyesClosed() {
     if (!::FindWindowA(nullptr, kWindowEyesTitle)) return;
     SetTimer(TIMER_WINDOWEYES_WATCH, kWindowEyesWatchMs);
@@ -109,6 +110,7 @@ void CSetupDlg::WaitForWindowEyesClosed() {
         m_prompts.Wait(kCloseWindowEyes);
     } while (::FindWindowA(nullptr, kWindowEyesTitle));
     KillTimer(TIMER_WINDOWEYES_WATCH);
+    m_prompts.SpeakFromNowOn();
 }
 
 void CSetupDlg::RunSetup(const SetupFamily& family) {

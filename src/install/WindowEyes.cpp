@@ -86,6 +86,8 @@ void CSetupDlg::UpdateWindowEyes(const std::string& folder, const std::string& v
         }
     }
 
-    PlayWave(SourcePath(kUpdatedSound).c_str(), SND_ASYNC);
+    // The final message is heard after the sound, not over it, where the setup speaks it itself.
+    std::string updated = SourcePath(kUpdatedSound);
+    if (PlayWave(updated.c_str(), SND_ASYNC)) m_prompts.SpeakAfterSound(WaveLengthMs(updated.c_str()));
     m_prompts.TellAndEnd(messages.finalMessage);
 }

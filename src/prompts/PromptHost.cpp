@@ -6,6 +6,7 @@
 #include "prompts/ExitCode.h"
 #include "prompts/MessagePrompt.h"
 #include "prompts/PromptText.h"
+#include "prompts/SetupVoice.h"
 #include "prompts/WaitPrompt.h"
 
 void PromptHost::Tell(const std::string& message) {
@@ -26,13 +27,23 @@ void PromptHost::TellAndEnd(const std::string& message) {
 namespace {
 class WindowPromptHost : public PromptHost {
 public:
-    void ShowMessage() override { m_message.DoModal(); }
-    void ShowWait() override { m_wait.DoModal(); }
+    void ShowMessage() override { Show(m_message); }
+    void ShowWait() override { Show(m_wait); }
     void EndProcess() override { ::ExitProcess(kSetupExitCode); }
+    void SpeakFromNowOn() override { m_voice.SpeakFromNowOn(); }
+    void SpeakAfterSound(unsigned ms) override { m_voice.DelayNext(ms); }
 
 private:
+    // The voice starts as the prompt opens and stops as it closes, as a screen reader follows the focus.
+    void Show(CDialog& prompt) {
+        m_voice.Say(PromptText());
+        prompt.DoModal();
+        m_voice.Silence();
+    }
+
     CMessagePrompt m_message;
     CWaitPrompt m_wait;
+    SetupVoice m_voice;
 };
 }  // namespace
 

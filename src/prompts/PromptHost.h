@@ -12,6 +12,11 @@ public:
     virtual void ShowWait() = 0;
     // Ends the process with the setup's exit code. Only a test's host returns, so flows return after it.
     virtual void EndProcess() = 0;
+    // From now on every prompt is spoken by the setup's own voice too, while no screen reader runs: the user has
+    // closed the one it listened with at the setup's request.
+    virtual void SpeakFromNowOn() {}
+    // The next prompt is spoken this much later, when a sound that plays under it has ended.
+    virtual void SpeakAfterSound(unsigned ms) { (void)ms; }
 
     // Sets the prompt text, then shows it.
     void Tell(const std::string& message);
@@ -20,5 +25,5 @@ public:
     void TellAndEnd(const std::string& message);
 };
 
-// The real host: CMessagePrompt, CWaitPrompt and ExitProcess.
+// The real host: CMessagePrompt, CWaitPrompt, the setup's own voice and ExitProcess.
 PromptHost& WindowPrompts();

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "BeginScenario.h"
+#include "MachineRegistry.h"
+#include "OwnVoice.h"
 #include "ScreenReader.h"
 
 using namespace bench;
@@ -29,17 +31,43 @@ std::wstring VistaDoneHeard() {
 }
 }  // namespace
 
-// Window-Eyes lies in a short folder of its own, so its Path value stays below the registry reader's limit.
+// Window-Eyes lies in a short folder of its own, so its Path value stays below the registry reader's limit. Under
+// Wine every scenario hears the setup's own voice through the recording voice, and it must stay silent unless the
+// scenario expects it to speak.
 class BeginWindowEyes : public BeginScenario {
 protected:
     void SetUp() override {
         BeginScenario::SetUp();
         RemoveTree(kRoot);
+        if (UnderWine()) UseRecordingVoice(VoiceLog());
     }
     void TearDown() override {
+        if (UnderWine() && !m_speaks) {
+            EXPECT_TRUE(SaidTexts(VoiceLog()).empty()) << "the setup speaks only once the user closed Window-Eyes";
+        }
         RemoveTree(kRoot);
         BeginScenario::TearDown();
     }
+
+    std::string VoiceLog() const { return m_sandbox.Path("voice.log"); }
+    // What the setup's own voice has said, once it has said something.
+    std::vector<std::string> WaitSaid() const {
+        for (DWORD start = ::GetTickCount(); SaidTexts(VoiceLog()).empty() && ::GetTickCount() - start < kTimeoutMs;)
+            ::Sleep(20);
+        return SaidTexts(VoiceLog());
+    }
+    // The scenario is about the setup's own voice, which the bench hears under Wine only.
+    void ExpectSpeech() {
+        m_speaks = true;
+        if (!UnderWine()) GTEST_SKIP() << "the setup's own voice is heard through a recording voice under Wine only";
+    }
+    // Under Wine, the setup's own voice speaks this and nothing else (elsewhere nothing is checked).
+    void ExpectSpoken(const std::string& text) {
+        if (!UnderWine()) return;
+        m_speaks = true;
+        EXPECT_EQ(std::vector<std::string>{text}, WaitSaid());
+    }
+    bool m_speaks = false;
 
     static constexpr const char* kRoot = machine::kWindowEyesRoot;
     static std::string Folder() { return std::string(kRoot) + "\\" + LocalName("Window-Eyes", L"读屏软件"); }
@@ -163,8 +191,12 @@ TEST_F(BeginWindowEyes, FailedStepTellsTheFamilysCode) {
     }
 }
 
-TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
+// Once the user has closed Window-Eyes at the setup's request no screen reader runs, so the setup speaks its final
+// message itself: after WindowEyes.wav has played (here a long one), and only until the user closes the message.
+TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowClosesThenTheEndIsSpoken) {
+    constexpr unsigned kSoundMs = 3000;
     Install("7.11", {"users\\default"});
+    WriteFileBytes(Shipped("WindowEyes.wav"), SilentWave(kSoundMs));
     OtherWindow windowEyes("Window-Eyes");
     Wizard wizard(Setup());
     Window close = BeginWithPort(wizard);
@@ -173,22 +205,87 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowCloses) {
     Window again = NextPrompt(wizard);
     EXPECT_EQ(kClosePrompt, again.Control(kMessageField).Text()) << "asked again while the window is open";
     EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI")) << "nothing written while it runs";
+    DWORD closed = ::GetTickCount();
     windowEyes.Close();
     EXPECT_TRUE(again.WaitGone(1500)) << "the watch timer closes the prompt once the window is gone";
-    EXPECT_EQ(kNtDone, Next(wizard));
+    Window done = NextPrompt(wizard);
+    EXPECT_EQ(kNtDone, done.Control(kMessageField).Text());
+    ExpectSpoken(kNtDone);
+    if (UnderWine()) {
+        std::vector<VoiceCall> calls = VoiceCalls(VoiceLog());
+        ASSERT_FALSE(calls.empty());
+        EXPECT_GE(calls.back().tick - closed, kSoundMs) << "spoken once WindowEyes.wav has played, not over it";
+    }
+    AnswerEnter(done);
     EXPECT_EQ(4u, wizard.WaitExit());
     EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
+    if (UnderWine()) {
+        EXPECT_EQ("stop", VoiceCalls(VoiceLog()).back().what) << "closing the message stops its speech";
+    }
+}
+
+// The error message is spoken as its prompt opens, with its code, in either family, and so is the Vista family's
+// final message; a screen reader that still runs, or a Windows without speech, keeps the setup silent, and it ends
+// as it always has.
+TEST_F(BeginWindowEyes, ClosedAtItsRequestTheSetupSpeaksUnlessAScreenReaderRuns) {
+    ExpectSpeech();
+    struct Row {
+        const char* name;
+        bool vista;
+        bool fails;  // a folder where the braille driver goes: its copy fails
+        bool screenReader;
+        bool voiceInstalled;
+    };
+    const Row rows[] = {
+        {"NT family, the update fails", false, true, false, true},
+        {"Vista family, the update succeeds", true, false, false, true},
+        {"Vista family, the update fails, another screen reader still runs", true, true, true, true},
+        {"NT family, the update fails, no speech on this Windows", false, true, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetMachine();
+        RemoveTree(kRoot);
+        m_previous = nullptr;
+        ::DeleteFileA(VoiceLog().c_str());
+        UseRecordingVoice(VoiceLog(), row.voiceInstalled);
+        if (row.screenReader) SetScreenReaderFlag(true);
+        if (row.vista) {
+            SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+            SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+        }
+        SetMachineString(row.vista ? kVistaDeviceKey : kNtDeviceKey, "PortName", "COM5");
+        Install("7.0", {"users\\default"});
+        if (row.fails) MakeFolders(Folder() + "\\webrloem107.dll");
+        std::string message =
+            row.fails ? std::string(kWindowEyesFailed) + (row.vista ? "VI2" : "NT2") : machine::Ansi(VistaDoneHeard());
+        std::vector<std::string> spoken;
+        if (!row.screenReader && row.voiceInstalled) spoken.push_back(message);
+
+        OtherWindow windowEyes("Window-Eyes");
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        Window close = NextPrompt(wizard);
+        windowEyes.Close();
+        EXPECT_TRUE(close.WaitGone());
+        Window last = NextPrompt(wizard);
+        EXPECT_EQ(message, last.Control(kMessageField).Text());
+        EXPECT_EQ(spoken, spoken.empty() ? SaidTexts(VoiceLog()) : WaitSaid());
+        AnswerEnter(last);
+        EXPECT_EQ(4u, wizard.WaitExit());
+    }
 }
 
 // The setup is run from a download folder that web pages have filled: DLLs under the names of system DLLs that a
 // dialog program, its theming, comctl32, the accessibility layer, the sounds and the child process may load by
 // name lie beside it. Through a whole Begin (the connect wait with a chime, the Window-Eyes wait, the update, the
-// final message) none is loaded. Windows searches the program's folder first by itself; Wine only for the names in
-// its overrides, which it takes from the Unix environment (CTest sets them through KELVO_DLL_OVERRIDES,
-// "name,name=n,b"), so this program cannot set them for the setup it starts. version.dll and imm32.dll are left out:
-// Wine's own user32 imports both at process start, before any line of a program can run, so no program keeps them out
-// under Wine (Windows' user32 does not import version.dll, and imm32.dll is one of its KnownDLLs, which always come
-// from the system folder).
+// final message in the setup's own voice) none is loaded. Windows searches the program's folder first by itself; Wine
+// only for the names in its overrides, which it takes from the Unix environment (CTest sets them through
+// KELVO_DLL_OVERRIDES, "name,name=n,b"), so this program cannot set them for the setup it starts. version.dll and
+// imm32.dll are left out: Wine's own user32 imports both at process start, before any line of a program can run, so no
+// program keeps them out under Wine (Windows' user32 does not import version.dll, and imm32.dll is one of its
+// KnownDLLs, which always come from the system folder).
 TEST_F(BeginWindowEyes, NoDllPlantedBesideTheSetupIsLoaded) {
     const std::vector<std::string> planted = {"uxtheme", "dwmapi",   "msimg32", "comctl32", "cryptbase",
                                               "propsys", "userenv",  "apphelp", "oleacc",   "winmm",
@@ -217,7 +314,9 @@ TEST_F(BeginWindowEyes, NoDllPlantedBesideTheSetupIsLoaded) {
     EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
     windowEyes.Close();
     EXPECT_TRUE(close.WaitGone());
-    EXPECT_EQ(kNtDone, Next(wizard));
+    Window done = NextPrompt(wizard);
+    ExpectSpoken(kNtDone);  // COM and the speech server, loaded after start-up, load nothing planted either
+    EXPECT_EQ(kNtDone, AnswerEnter(done));
     EXPECT_EQ(4u, wizard.WaitExit());
     EXPECT_EQ("COM6", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
     for (const std::string& name : planted) {

@@ -2,6 +2,7 @@
 #include "Bench.h"
 
 #include "MachineRegistry.h"
+#include "OwnVoice.h"
 #include "ScreenReader.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,7 @@ void ResetMachine() {
     DeleteMachineValue(kWindowsKey, "ProductName");
     SetMachineString(kWindowsNtKey, "ProductName", "Microsoft Windows 7");
     SetMachineString(kWindowsNtKey, "RegisteredOwner", "user1");
+    ResetVoice();
 }
 
 // ---------------------------------------------------------------- files

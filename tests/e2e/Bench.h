@@ -31,7 +31,7 @@ extern const char kWindowsNtKey[];
 extern const char kWindowsKey[];
 
 // Puts the registry keys that the scenarios touch back as a new simulated PC has them: no display, no
-// driver, no screen readers, Windows 7. Called before and after every scenario.
+// driver, no screen readers, Windows 7, Windows' own speech. Called before and after every scenario.
 void ResetMachine();
 
 // CTest runs scenarios once more under code page 936, where they meet Chinese folder and user names.
