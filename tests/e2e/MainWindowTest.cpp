@@ -155,3 +155,24 @@ TEST_F(MainWindow, SystemCommandsSixteenToThirtyOneOpenTheAboutDialog) {
     EXPECT_TRUE(main.WaitGone());
     wizard.WaitExit();
 }
+
+// Windows elevates the setup by its name; a manifest that asks for that level itself (and names the Windows versions
+// it knows) keeps the compatibility assistant from calling a good run a failed installation afterwards.
+TEST_F(MainWindow, ManifestOfTheShippedProgramRequestsItsLevelAndItsWindows) {
+    std::string program = m_sandbox.Setup() + "\\Kelvo Braille display setup.exe";
+    HMODULE image = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_TRUE(image) << program;
+    HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_TRUE(found);
+    const char* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+    std::string manifest(bytes, ::SizeofResource(image, found));
+    ::FreeLibrary(image);
+    EXPECT_NE(std::string::npos,
+              manifest.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"));
+    for (const char* windows : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+        EXPECT_NE(std::string::npos, manifest.find(std::string("<supportedOS Id=\"") + windows + "\"/>")) << windows;
+    }
+    EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+}
