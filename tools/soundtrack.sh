@@ -4,8 +4,9 @@
 # session.wav on the timeline of the run. The sounds also join the transcript at their times.
 # Usage: soundtrack.sh OUT-FOLDER SETUP-FOLDER WINE-TRACE
 # The runner's timeline.txt gives the tick count of its start and its events: when the screen reader spoke each text
-# (speak), fell silent because the user closed it (silent), when a prompt opened that no one hears (unheard), and when
-# the wizard ended (end).
+# (speak), fell silent because the user closed it (silent), when the setup spoke a text in its own voice (voice), when
+# a prompt opened that no one hears (unheard), and when the wizard ended (end). The setup's own voice is another
+# espeak-ng voice than the screen reader's, so that a listener hears who speaks.
 # Wine's winmm trace (with timestamps, on the same tick count) names each sound file as the wizard plays it.
 set -euo pipefail
 out=$1 setup=$2 trace=$3
@@ -21,7 +22,7 @@ sed -n 's/^ *\([0-9]*\)\.\([0-9][0-9][0-9]\):.*:proc_PlaySound SoundName=L"\(.*\
         name=${name//\\\\/\\}
         echo "$((10#$tick - start)) play ${name#*:\\*\\}"
     done >"$tmp/sounds"
-grep -E '^(speak|silent|unheard) ' "$out/timeline.txt" >"$tmp/events" || true
+grep -E '^(speak|silent|voice|unheard) ' "$out/timeline.txt" >"$tmp/events" || true
 
 stamp() { printf '[%02d:%02d.%d]' $(($1 / 60000)) $(($1 / 1000 % 60)) $(($1 / 100 % 10)); }
 seconds() { printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)); }
@@ -36,8 +37,10 @@ n=0 last=0
 while read -r kind ms text; do
     n=$((n + 1))
     next=$(awk -v n="$n" 'NR == n + 1 { print $2 }' "$tmp/events")
-    if [ "$kind" = speak ]; then
-        espeak-ng -w "$tmp/speech-$n.wav" "$text"
+    if [ "$kind" = speak ] || [ "$kind" = voice ]; then
+        voice=()
+        [ "$kind" = speak ] || voice=(-v en+f3)
+        espeak-ng "${voice[@]}" -w "$tmp/speech-$n.wav" "$text"
         cut=()
         [ -z "$next" ] || cut=(trim 0 "$(seconds $((next - ms)))")
         sox -V1 "$tmp/speech-$n.wav" "${rate[@]}" "$tmp/clip-s$n.wav" "${cut[@]}" pad "$(seconds "$ms")"
@@ -64,4 +67,4 @@ if [ -s "$tmp/heard" ]; then
     sort -s -k1,1 "$tmp/heard" | sort -m -s -k1,1 "$out/transcript.txt" - >"$tmp/transcript"
     cp "$tmp/transcript" "$out/transcript.txt"
 fi
-echo "the session as a blind user hears it: demo-out/session.wav ($(grep -c '^speak ' "$tmp/events") texts, $(wc -l <"$tmp/sounds") sounds)"
+echo "the session as a blind user hears it: demo-out/session.wav ($(grep -c -E '^(speak|voice) ' "$tmp/events") texts, $(wc -l <"$tmp/sounds") sounds)"

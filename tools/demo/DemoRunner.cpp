@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "Bench.h"
+#include "MachineRegistry.h"
+#include "OwnVoice.h"
 #include "ScreenReader.h"
 #include "Screenshot.h"
 #include "SimulatedPc.h"
@@ -18,6 +20,9 @@
 using namespace bench;
 
 namespace {
+std::string g_voiceLog;  // what the setup's own voice says, written by the recording voice
+std::string VoiceLog() { return g_voiceLog; }
+
 constexpr DWORD kUserDelayMs = 3000;    // how long the user takes to plug in the display or close Window-Eyes
 constexpr DWORD kReadingMs = 400;       // least time to take in a message before answering it
 constexpr DWORD kSpeechMsPerChar = 60;  // a speech synthesizer's default pace, about 175 words a minute
@@ -27,6 +32,8 @@ DWORD HearingTime(const std::string& text) {
     DWORD speech = static_cast<DWORD>(text.size()) * kSpeechMsPerChar;
     return speech > kReadingMs ? speech : kReadingMs;
 }
+
+std::string OneLine(std::string text);
 
 class Transcript {
 public:
@@ -53,17 +60,13 @@ public:
     void Spoken(const std::string& text) {
         std::ofstream spoken(m_folder + "\\spoken.txt", std::ios::binary | std::ios::app);
         spoken << text << "\n";
-        std::string line = text;
-        for (char& c : line) {
-            if (c == '\r' || c == '\n') c = ' ';
-        }
-        Event("speak", line);
+        Event("speak", text);
     }
-    // The screen reader falls silent (the user closed it), a prompt opens that no one hears, the wizard ends: the
-    // soundtrack cuts the speech at the first, names at the second what the user hears instead, and lasts until
-    // the third.
-    void Event(const std::string& kind, const std::string& text = "") {
-        m_timeline << kind << " " << ::GetTickCount() - m_start << (text.empty() ? "" : " " + text) << "\n";
+    // The screen reader falls silent (the user closed it), a prompt opens that no one hears, the setup's own voice
+    // speaks, the wizard ends: the soundtrack cuts the speech at the first, names at the second what the user hears
+    // instead, speaks the third in a voice of its own, and lasts until the fourth. `at`: a tick count of the run.
+    void Event(const std::string& kind, const std::string& text = "", DWORD at = ::GetTickCount()) {
+        m_timeline << kind << " " << at - m_start << (text.empty() ? "" : " " + OneLine(text)) << "\n";
         m_timeline.flush();
     }
     std::string Shot(HWND window, const std::string& name) {
@@ -81,6 +84,13 @@ private:
     std::ofstream m_timeline;
     int m_shots = 0;
 };
+
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return text;
+}
 
 std::string Quoted(const std::string& text) {
     std::string result = "\"";
@@ -136,6 +146,17 @@ void WriteChanges(Transcript& transcript, const demo::Profile& profile) {
     }
 }
 
+// The next text the setup's own voice says, as a user waiting in silence hears it; empty when it says nothing
+// within that wait.
+std::string NextOwnVoice() {
+    static std::size_t heard = 0;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kUserDelayMs; ::Sleep(20)) {
+        std::vector<std::string> said = SaidTexts(VoiceLog());
+        if (said.size() > heard) return Utf8(machine::Wide(said[heard++]));
+    }
+    return "";
+}
+
 // The next prompt dialog of the wizard, ready with the focus in its field; none once the wizard has ended.
 Window NextPrompt(const Wizard& wizard, HWND previous) {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 120000; ::Sleep(10)) {
@@ -167,14 +188,23 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
     std::string line = std::string(wait ? "Wait prompt" : "Message prompt") + " [" + shot + "], " +
                        (reading.fieldFocused && reading.wholeSelected ? "focused field, whole text selected"
                                                                       : "FOCUS OR SELECTION MISSING");
+    std::string voice;
     if (heard) {
         transcript.Line(line + "; the screen reader reads " + Quoted(shown));
         transcript.Spoken(shown);
         ::Sleep(HearingTime(shown));
     } else {
-        transcript.Line(line + "; no screen reader is running: the message is not heard. It shows " + Quoted(shown));
-        transcript.Event("unheard");
-        ::Sleep(kUserDelayMs);
+        DWORD opened = ::GetTickCount();
+        transcript.Line(line + "; no screen reader is running. It shows " + Quoted(shown));
+        voice = NextOwnVoice();
+        if (!voice.empty()) {
+            transcript.Line("  the setup's own voice says " + Quoted(voice));
+            transcript.Event("voice", voice);
+            ::Sleep(HearingTime(voice));
+        } else {
+            transcript.Line("  Nothing speaks it: the message is not heard.");
+            transcript.Event("unheard", "", opened);
+        }
     }
     if (wait && text.find("connect") != std::string::npos) {
         ::Sleep(kUserDelayMs);
@@ -197,10 +227,10 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
     }
     prompt.PressEnter();
     prompt.WaitGone();
-    transcript.Line(
-        heard ? "  The user presses ENTER."
-              : "  After the silence the user presses ENTER: the unheard message has the focus, and closing it ends "
-                "the wizard.");
+    transcript.Line(heard || !voice.empty()
+                        ? "  The user presses ENTER."
+                        : "  After the silence the user presses ENTER: the unheard message has the focus, and closing "
+                          "it ends the wizard.");
 }
 }  // namespace
 
@@ -219,6 +249,9 @@ int main(int argc, char** argv) {
     bool interactive = argc > 4 && std::string(argv[4]) == "interactive";
 
     demo::LayOut(profile);
+    // Windows' speech, where the setup speaks for itself, is heard through the recording voice.
+    g_voiceLog = std::string(argv[3]) + "\\voice.log";
+    UseRecordingVoice(g_voiceLog);
     transcript.Line("Kelvo braille display setup, demo profile \"" + profile.name +
                     "\": " + (profile.vista ? "Windows Vista" : "Windows 7") + ", " +
                     (profile.windowEyes.empty() ? "no Window-Eyes" : "Window-Eyes " + profile.windowEyes) +
@@ -259,5 +292,6 @@ int main(int argc, char** argv) {
     transcript.Event("end");
     transcript.Line("The wizard ended with exit code " + std::to_string(code) + ".");
     WriteChanges(transcript, profile);
+    ResetVoice();
     return code == 4 ? 0 : 1;
 }
