@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct ISpVoice;
 
@@ -27,7 +28,7 @@ public:
 
 private:
     bool Ready();
-    void Speak(const std::wstring& text);
+    void Speak(const std::vector<wchar_t>& text);
     static void CALLBACK OnDelayOver(HWND, UINT, UINT_PTR, DWORD);
 
     bool m_enabled = false;
@@ -35,5 +36,5 @@ private:
     ISpVoice* m_voice = nullptr;
     unsigned m_delayMs = 0;
     UINT_PTR m_timer = 0;
-    std::wstring m_waiting;
+    std::vector<wchar_t> m_waiting;  // zero-terminated
 };
