@@ -115,7 +115,8 @@ void CopyTree(const std::string& from, const std::string& to) {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             CopyTree(from + "\\" + name, to + "\\" + name);
         } else {
-            ASSERT_TRUE(::CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE)) << name;
+            ASSERT_TRUE(::CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE))
+                << name << " to " << to << ", error " << ::GetLastError();
         }
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
