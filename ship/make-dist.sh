@@ -36,21 +36,21 @@ while IFS= read -r name; do
 done <"$shipped"
 : >"$state/vendor"
 if [ -n "${VENDOR_FILES:-}" ]; then
-    bash "$ship/vendor-files.sh" "$partial" "$shipped" "$standins" "$VENDOR_FILES" >"$state/vendor"
+    bash "$ship/vendor-files.sh" "$partial" "$shipped" "$standins" "$mark" "$VENDOR_FILES" >"$state/vendor"
 fi
 
-# Where each file comes from. A vendor's file that carries the stand-ins' mark, or has a stand-in's bytes, is a
-# stand-in, whichever build of ours made it.
+# Where each file comes from.
 ours=()
 left=()
 while IFS= read -r name; do
+    given=$(awk -F '\t' -v name="$name" '$1 == name { print $2 }' "$state/vendor")
     if ! grep -qxF "$name" "$standins"; then
         origin="built here"
         ours+=("$name")
-    elif ! grep -qxF "$name" "$state/vendor"; then
+    elif [ -z "$given" ]; then
         origin=stand-in
         left+=("$name")
-    elif cmp -s "$partial/$name" "$build/dist/$name" || grep -qaF "$mark" "$partial/$name"; then
+    elif [ "$given" = stand-in ]; then
         origin=stand-in
         left+=("$name (the file in VENDOR_FILES is a stand-in made by a build of ours)")
     else

@@ -3,13 +3,15 @@
 # names the setup uses. A name is matched as Windows matches it, whatever its letter case; a file the setup never
 # uses is refused (a typo would otherwise leave the stand-in in place silently), and so is a setup program, which is
 # built from these sources, and a file that cannot be what the setup expects: an empty one, or a program that is no
-# 32-bit x86 Windows program (the setup and the screen readers it feeds are 32-bit). Nothing is changed unless every
-# file is accepted.
-# Usage: vendor-files.sh <shipped folder> <list of the shipped files> <list of the stand-ins> <vendor's folder>
-# Prints the shipped name of every file put in, one a line.
+# 32-bit x86 Windows program (the setup and the screen readers it feeds are 32-bit). A file that carries the
+# stand-ins' mark, or has the bytes of the stand-in it replaces, is a stand-in, whichever build of ours made it.
+# Nothing is changed unless every file is accepted.
+# Usage: vendor-files.sh <shipped folder, with the stand-ins> <list of the shipped files> <list of the stand-ins>
+#        <the stand-ins' mark> <vendor's folder>
+# Prints the shipped name of every file put in and, after a tab, "the vendor's" or "stand-in", one a line.
 set -euo pipefail
 
-folder=$1 shipped=$2 standins=$3 vendor=$4
+folder=$1 shipped=$2 standins=$3 mark=$4 vendor=$5
 source "$(dirname "$0")/pe.sh"
 while [[ $vendor == */ && $vendor != / ]]; do vendor=${vendor%/}; done # dir// is dir
 [ -d "$vendor" ] || {
@@ -37,6 +39,9 @@ while IFS= read -r -d '' path; do
         errors+=("'$given' and '${taken[$key]}' are the same file to Windows")
     elif [ ! -r "$path" ]; then
         errors+=("'$given' cannot be read")
+    elif cmp -s "$path" "$folder/${standin[$key]}" || grep -qaF -- "$mark" "$path"; then
+        taken[$key]=$given
+        placed+=("$path" "${standin[$key]}" stand-in)
     elif [ ! -s "$path" ]; then
         errors+=("'$given' is empty")
     elif [[ $key == *.exe || $key == *.dll ]] && ! { pe_headers "$path" && [ "$pe_machine" = "$pe_machine_x86" ] &&
@@ -44,7 +49,7 @@ while IFS= read -r -d '' path; do
         errors+=("'$given' is no 32-bit x86 Windows program")
     else
         taken[$key]=$given
-        placed+=("$path" "${standin[$key]}")
+        placed+=("$path" "${standin[$key]}" "the vendor's")
     fi
 done < <(find -L "$vendor" -mindepth 1 ! -type d -print0 | sort -z)
 
@@ -52,10 +57,10 @@ if [ ${#errors[@]} -gt 0 ]; then
     for error in "${errors[@]}"; do echo "make dist: VENDOR_FILES ($vendor): $error" >&2; done
     exit 1
 fi
-for ((i = 0; i < ${#placed[@]}; i += 2)); do
+for ((i = 0; i < ${#placed[@]}; i += 3)); do
     cp "${placed[i]}" "$folder/${placed[i + 1]}" 2>/dev/null || {
         echo "make dist: VENDOR_FILES ($vendor): '${placed[i]#"$vendor"/}' could not be copied" >&2
         exit 1
     }
-    echo "${placed[i + 1]}"
+    printf '%s\t%s\n' "${placed[i + 1]}" "${placed[i + 2]}"
 done
