@@ -78,3 +78,8 @@ bash "$ship/release-list.sh" "$partial" "$partial/$zip" "$state/origins" >"$part
 
 mv "$partial" "$out"
 echo "$out/ is ready: $zip, release.txt"
+if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
+    echo "time-stamped: each signature holds the time it was made, so no two such releases are the same bytes"
+elif [ -n "${SIGN_PFX:-}" ]; then
+    echo "signed without a time stamp, at SOURCE_DATE_EPOCH: the same inputs give the same release byte for byte"
+fi

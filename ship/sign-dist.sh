@@ -107,8 +107,3 @@ for i in "${!to_sign[@]}"; do
     echo "signed here: ${to_sign[$i]}"
 done
 [ ${#kept[@]} -eq 0 ] || printf '%s\n' "${kept[@]}"
-if [ ${#servers[@]} -eq 0 ]; then
-    echo "signed at SOURCE_DATE_EPOCH ($(date -u -d "@$epoch" '+%F %T UTC')): the same inputs give the same bytes"
-else
-    echo "time-stamped: each signature holds the time it was made, so no two such releases are byte-identical"
-fi
