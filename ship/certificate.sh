@@ -69,7 +69,7 @@ if ! openssl verify -no-CApath -no-CAstore -CAfile "$work/roots.pem" "${untruste
     >"$work/verify.log" 2>&1; then
     # openssl names the certificate it stopped at on the line before its error.
     reason=$(awk '/^error [0-9]+ at [0-9]+ depth lookup: / {
-        sub(/^error [0-9]+ at [0-9]+ depth lookup: /, ""); print $0 " (at " previous ")"; exit } { previous = $0 }' \
+        sub(/^error [0-9]+ at [0-9]+ depth lookup: /, ""); print $0 " for " previous; exit } { previous = $0 }' \
         "$work/verify.log")
     case $reason in
     *"unable to get"*) hint="the pfx must hold every intermediate certificate, and the root must be one of the pfx's, SIGN_CA_FILE's or this machine's trusted roots" ;;

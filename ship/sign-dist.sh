@@ -58,7 +58,8 @@ if [ ${#refused[@]} -gt 0 ]; then
     exit 1
 fi
 
-# Why a time-stamp server gave no time stamp, from osslsigncode's words (2.9 uses OpenSSL's HTTP, 2.5 curl's).
+# Why a time-stamp server gave no time stamp, from osslsigncode's words (2.9 uses OpenSSL's HTTP, 2.5 curl's). An
+# OpenSSL error line is cut to its reason and detail.
 timestamp_cause() { # <status of the signing> <its log>
     if [ "$1" -eq 124 ]; then
         echo "no answer within $limit s"
@@ -67,9 +68,10 @@ timestamp_cause() { # <status of the signing> <its log>
     elif grep -qi -e "not known" -e "resolve" "$2"; then
         echo "no such host"
     elif grep -qi -e "content type" -e "convert" -e "response status" "$2"; then
-        echo "no time-stamp reply: $(grep -i -m1 -e "content type" -e "convert" -e "response status" "$2")"
+        echo "no time-stamp reply: $(grep -i -m1 -e "content type" -e "convert" -e "response status" "$2" |
+            sed 's/^[0-9A-F]*:error:[0-9A-F]*:[^:]*:[^:]*:\([^:]*\):[^:]*:[0-9]*:/\1: /')"
     else
-        echo "$(grep -v '^$' "$2" | tail -1)"
+        grep -v '^$' "$2" | tail -1
     fi
 }
 

@@ -44,9 +44,10 @@ while IFS= read -r -d '' path; do
         placed+=("$path" "${standin[$key]}" stand-in)
     elif [ ! -s "$path" ]; then
         errors+=("'$given' is empty")
-    elif [[ $key == *.exe || $key == *.dll ]] && ! { pe_headers "$path" && [ "$pe_machine" = "$pe_machine_x86" ] &&
-        [ "$pe_magic" = "$pe_magic_32" ]; }; then
-        errors+=("'$given' is no 32-bit x86 Windows program")
+    elif [[ $key == *.exe || $key == *.dll ]] && ! pe_headers "$path"; then
+        errors+=("'$given' is no Windows program (no PE header)")
+    elif [[ $key == *.exe || $key == *.dll ]] && [ "$pe_machine:$pe_magic" != "$pe_machine_x86:$pe_magic_32" ]; then
+        errors+=("'$given' is no 32-bit x86 Windows program (its header names machine $(printf '0x%x' "$pe_machine"))")
     else
         taken[$key]=$given
         placed+=("$path" "${standin[$key]}" "the vendor's")
