@@ -19,12 +19,12 @@ state=$(mktemp -d)
 trap 'rm -rf "$state" "$partial"' EXIT
 rm -rf "$out" "$partial"
 [ "$status" -eq 0 ] || exit 1
-zip=$(cd "$build/dist-zip" && ls ./*.zip 2>/dev/null | head -1) mark=$(cat "$build/dist-zip/standin-mark.txt" 2>/dev/null)
-[ -n "$zip" ] && [ -n "$mark" ] || {
+zips=("$build"/dist-zip/*.zip)
+if [ ! -f "${zips[0]}" ] || [ ! -s "$build/dist-zip/standin-mark.txt" ]; then
     echo "make dist: $build holds no built shipped folder (make build makes it)" >&2
     exit 1
-}
-zip=${zip#./}
+fi
+zip=${zips[0]##*/} mark=$(cat "$build/dist-zip/standin-mark.txt")
 
 # The shipped files only: whatever else the build's folder holds (a file left from an older build) stays out.
 while IFS= read -r name; do
