@@ -205,8 +205,8 @@ refused "a certificate for servers only" "is not for code signing (its extended 
     SIGN_PFX="$pki/server.pfx"
 refused "a pfx without its intermediate" "unable to get local issuer certificate" SIGN_PFX="$pki/no-intermediate.pfx"
 refused "a root nobody trusts" "no trusted chain from 'CN=Kelvo release check'" SIGN_CA_FILE=
-refused "time-stamp servers that give no time stamp" "$silent: no answer within 2 s; $page: no time-stamp reply" \
-    SIGN_TIMESTAMP_URL="$silent $page $closed" SIGN_TIMESTAMP_TIMEOUT=2
+refused "time-stamp servers that give no time stamp" "$silent: no answer within 5 s; $page: no time-stamp reply" \
+    SIGN_TIMESTAMP_URL="$silent $page $closed" SIGN_TIMESTAMP_TIMEOUT=5
 grep -qF "$closed: refused the connection" "$work/refusal.log" || fail "a server that refuses is not named as such"
 refused "a mistyped setting" "SIGN_PXF: no setting of make dist" SIGN_PXF="$pki/vendor.pfx"
 refused "a password without a certificate" "SIGN_PASS_FILE is given without SIGN_PFX" SIGN_PFX=
