@@ -115,10 +115,11 @@ mkdir -p "$built"
 cp -a "$build/dist" "$build/dist-zip" "$built/"
 cp "$vendor/update/bdisplay.exe" "$built/dist/update/stale.exe"
 
+# The vendor's folder is named with trailing slashes, as a shell's completion may leave them.
 release() { # <folder to write> [setting=value]...: the vendor's release, with the settings changed as given
     local out=$1
     shift
-    env VENDOR_FILES="$vendor" SIGN_PFX="$pki/vendor.pfx" SIGN_PASS_FILE="$work/password" SIGN_CA_FILE="$pki/root.pem" \
+    env VENDOR_FILES="$vendor//" SIGN_PFX="$pki/vendor.pfx" SIGN_PASS_FILE="$work/password" SIGN_CA_FILE="$pki/root.pem" \
         "$@" bash "$source/ship/make-dist.sh" "$built" "$out"
 }
 unsigned=(SIGN_PFX= SIGN_PASS_FILE= SIGN_CA_FILE=)
