@@ -20,15 +20,13 @@ build: deps $(BUILD)/CMakeCache.txt
 # The shipped folder, laid out as the program expects it, and beside it the same folder as one reproducible zip and
 # release.txt (every shipped file with its size, SHA-256, origin and signature). VENDOR_FILES names a folder laid out
 # like the shipped one whose files take the place of the stand-ins. With SIGN_PFX (a PKCS#12 file) and
-# SIGN_PASS_FILE (its password), and optionally SIGN_TIMESTAMP_URL, every program that carries no signature is
-# signed before the zip is made; a signed release holds no stand-in. A refusal leaves no dist/ at all.
-VENDOR_FILES ?=
-SIGN_PFX ?=
-SIGN_PASS_FILE ?=
-SIGN_TIMESTAMP_URL ?=
+# SIGN_PASS_FILE (its password), optionally SIGN_CA_FILE (the root, when this machine does not trust it) and
+# SIGN_TIMESTAMP_URL (servers tried in turn, SIGN_TIMESTAMP_TIMEOUT seconds each), every program that carries no
+# signature is signed before the zip is made; a signed release holds no stand-in. A refusal leaves no dist/ at all.
+# The settings reach the script through the environment: make exports the variables of its command line, so a
+# mistyped SIGN_ or VENDOR_ name reaches it too, and is refused there.
 dist: build
-	@VENDOR_FILES="$(VENDOR_FILES)" SIGN_PFX="$(SIGN_PFX)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
-		SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" bash ship/make-dist.sh $(BUILD) dist
+	@bash ship/make-dist.sh $(BUILD) dist
 
 # The Windows test kit beside the release: dist/kelvo-windows-tests-<version>.zip, the end-to-end scenarios for a
 # tester to run on a Windows PC with run-tests.cmd (README: Testing on Windows).

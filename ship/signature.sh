@@ -2,10 +2,11 @@
 #
 # signature_state FILE prints one of:
 #   data                 not a Windows program (no PE header): nothing to sign
-#   unsigned             a program without a signature
+#   unsigned             a program whose certificate table is empty
 #   signed<TAB>SUBJECT   a program whose signature matches its bytes, with its signer's subject
-#   broken<TAB>REASON    a program changed after it was signed, or whose signature cannot be read
+#   broken<TAB>REASON    a program with a signature that does not fit it: changed, cut short, bytes after it, unreadable
 # Whether the signer is trusted is not asked here: only that the signature is there and still fits the file.
+source "$(dirname "${BASH_SOURCE[0]}")/pe.sh"
 
 # Where osslsigncode offers them (2.9, not Debian 12's 2.5), verify fetches no certificate revocation list from the
 # network. Asked once, when sourced: signature_state runs in a subshell for every file. Its help ends with status 255,
@@ -14,28 +15,28 @@ signature_offline=()
 signature_help=$(osslsigncode -h 2>&1 || true)
 if [[ $signature_help == *-ignore-cdp* ]]; then signature_offline=(-ignore-cdp -ignore-crl); fi
 
-is_program() {
-    local offset
-    [ "$(head -c 2 "$1")" = MZ ] || return 1
-    offset=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
-    [ -n "$offset" ] && [ "$(od -An -tx1 -j "$offset" -N 4 "$1" | tr -d ' ')" = 50450000 ]
-}
-
 signature_state() {
-    local file=$1 work
-    if ! is_program "$file"; then
+    local file=$1 work end
+    if ! pe_headers "$file"; then
         echo data
         return
     fi
+    # The PE's own certificate table decides: osslsigncode reports a damaged signature as no signature at all.
+    if [ "$pe_cert_size" -eq 0 ]; then
+        echo unsigned
+        return
+    fi
+    end=$((pe_cert_offset + pe_cert_size))
+    if [ "$end" -gt "$pe_size" ]; then
+        printf 'broken\t%s\n' "cut short: its signature ends at byte $end of a $pe_size-byte file (an incomplete copy?)"
+        return
+    elif [ "$end" -lt "$pe_size" ]; then
+        printf 'broken\t%s\n' "$((pe_size - end)) bytes after its signature, which must end the file (a damaged copy?)"
+        return
+    fi
     work=$(mktemp -d)
-    # Present or not: verify fails alike for an unsigned file, a broken one and an untrusted signer.
     if ! osslsigncode extract-signature -pem -in "$file" -out "$work/signature.pem" >"$work/log" 2>&1; then
-        # osslsigncode 2.9 says the first, 2.5 (Debian 12's own) the second.
-        if grep -q -e "No signature found" -e "does not have any signature" "$work/log"; then
-            echo unsigned
-        else
-            printf 'broken\t%s\n' "its signature cannot be read: $(grep -v '^$' "$work/log" | tail -1)"
-        fi
+        printf 'broken\t%s\n' "its signature cannot be read: $(grep -v '^$' "$work/log" | tail -1)"
         rm -rf "$work"
         return
     fi

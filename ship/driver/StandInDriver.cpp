@@ -11,6 +11,8 @@ constexpr char kInstallKey[] =
     "SOFTWARE\\Silicon Laboratories, Inc.\\Silicon Laboratories Driver Installations\\VCP CP210x "
     "Cardinal\\SLABCOMM&10C4&EA60";
 constexpr char kProductName[] = "Silicon Labs CP210x USB to UART Bridge (stand-in)";
+// Kept in the program although nothing reads it: make dist knows any build's stand-in installer by it.
+[[gnu::used]] constexpr char kStandInMark[] = KELVO_STANDIN_MARK;
 
 void Record() {
     char log[MAX_PATH] = "";
