@@ -36,7 +36,11 @@ hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -d '
 printf 'kelvo machine save 2\ntree x%s\n' "$(hex 'SOFTWARE\GW Micro, Inc.')" >"$work/damaged.txt"
 chmod -R a+rX "$work"
 
-kit='C:\kelvo-kit' other='C:\kelvo-kit-2'
+# The second copy lies in a folder whose name this Windows' code page cannot write (Ł on a Western Windows), which
+# the batch file cannot name either: it finds it by a wildcard.
+cp -r "$work/kit" "$work/kit-Łukasz"
+chmod -R a+rwX "$work/kit-Łukasz"
+kit='C:\kelvo-kit' other='"%other%"'
 save='C:\ProgramData\Kelvo Windows tests\machine-saved.txt'
 win() { echo "Z:$1" | tr / '\\'; }
 unpacked=$(win "$work/kit")
@@ -85,10 +89,10 @@ fi
 # One Wine program for the whole run: every program it starts is cheap beside a hand-over to Wine.
 sed 's/$/\r/' >"$work/run.cmd" <<EOF2
 @echo off
-for %%f in ($kit $other C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner) do if exist %%f rmdir /s /q %%f
+for /d %%d in ($(win "$work")\\kit-*ukasz) do set other=%%d
+for %%f in ($kit C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner) do if exist %%f rmdir /s /q %%f
 if exist "$save" del "$save"
 xcopy /e /i /q /y "$unpacked" $kit >nul
-xcopy /e /i /q /y "$unpacked" $other >nul
 reg add "$we" /v Path /d "$we_path" /f /reg:32 >nul
 reg add "$we" /v Version /d 7.1 /f /reg:32 >nul
 reg add "HKLM\\SOFTWARE\\Dolphin\\DolServe" /v Orpheus2 /d "C:\\Program Files\\Dolphin\\o.exe" /f /reg:32 >nul
@@ -124,7 +128,6 @@ for %%f in (C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-
 rem The lane is left as every scenario leaves it.
 cd /d C:\\
 rmdir /s /q $kit
-rmdir /s /q $other
 reg delete "HKLM\\SOFTWARE\\GW Micro, Inc." /f /reg:32 >nul
 reg delete "HKLM\\SOFTWARE\\Dolphin" /f /reg:32 >nul
 reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00" /f >nul
