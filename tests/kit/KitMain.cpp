@@ -1,6 +1,7 @@
 // The Windows test kit's runner (run-tests.cmd starts it): every end-to-end scenario of kelvo_e2e.exe beside it, each
 // as its own process with a time limit, on the machine it runs on, which it gives back as it found it.
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -101,6 +102,34 @@ std::wstring SaveFolder() {
     return std::wstring(common) + L"\\Kelvo Windows tests";
 }
 
+// What the save names is written into HKEY_LOCAL_MACHINE: a folder or file that a standard user made (in
+// ProgramData, where users may make folders) is not trusted. Administrators, SYSTEM and this elevated user may own it.
+bool OwnedByAnAdministrator(const std::wstring& path) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                nullptr, &security) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool trusted = ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || ::IsWellKnownSid(owner, WinLocalSystemSid);
+    HANDLE token = nullptr;
+    BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)];
+    DWORD size = 0;
+    if (!trusted && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        trusted = ::GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
+                  ::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+        ::CloseHandle(token);
+    }
+    ::LocalFree(security);
+    return trusted;
+}
+
+std::string Untrusted(const std::wstring& path) {
+    return machine::Ansi(path) +
+           " belongs to a user who is no administrator: the kit does not put back a save that anyone could have "
+           "written. Nothing was changed. Delete or move it, then start again.";
+}
+
 bool MakeSaveFolder(const std::wstring& folder) {
     SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
     ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", SDDL_REVISION_1,
@@ -145,24 +174,24 @@ kit::Outcome PutBackOutcome(const std::vector<std::string>& failures, double sec
     return outcome;
 }
 
-// Puts back what a killed run left, after ending what it left running. False when anything stayed changed.
-bool PutBackEarlierRun(const std::wstring& file) {
+// Puts back what a killed run left, after ending what it left running: 0 when all went back, else the exit code.
+int PutBackEarlierRun(const std::wstring& file) {
     kit::Saved earlier;
     std::string failure;
     if (!kit::ReadMachineSave(file, earlier, failure)) {
-        Refuse(failure +
-               ". Nothing was changed; the file stays for you to look at. Once this PC's settings are "
-               "as they should be, delete it and start again.");
-        return false;
+        return Refuse(failure +
+                      ". Nothing was changed; the file stays for you to look at. Once this PC's settings "
+                      "are as they should be, delete it and start again.");
     }
     std::printf("Putting back the settings that an earlier, interrupted run saved in %s.\n",
                 machine::Ansi(file).c_str());
     int ended = kit::EndLeftovers(machine::Folders());
     if (ended > 0) std::printf("Ended %d programs that the earlier run left running.\n", ended);
     std::vector<std::string> failures = kit::RestoreMachine(earlier, file);
+    if (failures.empty()) return 0;
     PrintFailures(failures);
-    if (!failures.empty()) Refuse("could not put back all of it; the save stays in " + machine::Ansi(file));
-    return failures.empty();
+    Refuse("could not put back all of it; the save stays in " + machine::Ansi(file));
+    return 3;
 }
 }  // namespace
 
@@ -202,8 +231,12 @@ int main(int argc, char** argv) {
     std::wstring saveFolder = SaveFolder();
     std::wstring saved = saveFolder + L"\\machine-saved.txt";
     if (saveFolder.empty()) return Refuse("Windows names no folder for all users' program data (ProgramData)");
+    bool folderMade = ::GetFileAttributesW(saveFolder.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (folderMade && !OwnedByAnAdministrator(saveFolder)) return Refuse(Untrusted(saveFolder));
     bool earlier = ::GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (earlier && !PutBackEarlierRun(saved)) return 2;
+    if (earlier && !OwnedByAnAdministrator(saved)) return Refuse(Untrusted(saved));
+    int putBack = earlier ? PutBackEarlierRun(saved) : 0;
+    if (putBack != 0) return putBack;
     for (const std::string& used : machine::Folders()) {
         if (machine::UserProfile(used)) {
             return Refuse(used +
@@ -268,5 +301,7 @@ int main(int argc, char** argv) {
     for (const kit::Outcome& outcome : outcomes) failed += outcome.passed ? 0 : 1;
     std::printf("%d passed, %d failed\n", static_cast<int>(outcomes.size()) - failed, failed);
     if (!written) return Refuse("could not write report.txt and report.xml in " + machine::Ansi(folder));
+    // A PC not put back is told apart from failed scenarios: a CI must not reuse that machine as it is.
+    if (!failures.empty()) return 3;
     return failed == 0 ? 0 : 1;
 }

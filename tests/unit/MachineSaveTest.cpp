@@ -1,6 +1,6 @@
 // The kit's save against the real registry of the Wine prefix: every kind of value, an empty key, a key's class and
-// security come back exactly; a missing tree goes again from its first missing parent; a save that was cut short or
-// changed is refused whole.
+// security come back exactly; a missing tree goes again from its first missing parent; a record that cannot be put
+// back stops none after it; a save that was cut short or changed is refused whole.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <sddl.h>
@@ -105,6 +105,27 @@ TEST_F(MachineSave, EveryValueKeyClassAndSecurityComeBackExactly) {
     EXPECT_EQ(before, Captured());
     HKEY handle = nullptr;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, machine::OpenToRead(kRoot + L"\\Missing", &handle));
+}
+
+TEST_F(MachineSave, PutBackGoesOnPastWhatFailsAndNamesIt) {
+    Set(kRoot, L"Owner", REG_SZ, Bytes({L"Kit Tester", 11}));
+    kit::Saved saved;
+    std::string failure;
+    ASSERT_TRUE(kit::Capture({kTree}, {{kRoot, L"Owner"}}, saved, failure)) << failure;
+    std::string before = kit::WriteSave(saved);
+    // Windows and Wine refuse a key name of more than 255 characters.
+    kit::SavedValue impossible;
+    impossible.key = kRoot + L"\\" + std::wstring(300, L'k');
+    impossible.exists = true;
+    saved.values.insert(saved.values.begin(), impossible);
+    ASSERT_TRUE(machine::DeleteTree(kTree));
+    Set(kRoot, L"Owner", REG_SZ, Bytes({L"user1", 6}));
+
+    std::vector<std::string> failures = kit::PutBack(saved);
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_NE(std::string::npos, failures[0].find("kkkk"));
+    ASSERT_TRUE(kit::Capture({kTree}, {{kRoot, L"Owner"}}, saved, failure)) << failure;
+    EXPECT_EQ(before, kit::WriteSave(saved));
 }
 
 TEST_F(MachineSave, CutShortOrChangedSaveIsRefusedWhole) {
