@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
     std::string failure;
     if (!MakeSaveFolder(saveFolder) || !kit::SaveMachine(saved, machineSaved, failure)) {
         return Refuse((failure.empty() ? "cannot make " + machine::Ansi(saveFolder) : failure) +
-                      "; nothing was changed, and no scenario was run");
+                      "; no scenario was run");
     }
 
     g_putBack = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
