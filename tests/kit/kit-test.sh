@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows test kit, run as a tester runs it, in the Windows of KELVO_WINEARCH: the zip made and unpacked onto C:
-# twice, a PC with its own Window-Eyes, Dolphin (values of every type), display, product name and owner, then
-# `run-tests.cmd /yes` for the scenarios of the filter; in the 32-bit Windows first the hostile cases (a damaged
-# save, a second run beside the first, a run killed mid-scenario). The report must end with every scenario and the
+# The Windows test kit, run as a tester runs it, in the Windows of KELVO_WINEARCH: the zip made and unpacked twice
+# (onto C:, and into a folder whose name the code page cannot write), a PC with its own Window-Eyes, Dolphin (values
+# of every type), display, product name and owner, then `run-tests.cmd /yes` for the scenarios of the filter. In the
+# 32-bit Windows the hostile cases come first: a damaged save, a user's profile where the scenarios' owner's would
+# be, a second run beside the first, a run killed mid-scenario. The report must end with every scenario and the
 # put-back passed, report.xml must be XML, and the PC's keys and the scenarios' folders must be exactly as before.
 # Usage: kit-test.sh <source folder> <build folder> <scenario filter>
 set -euo pipefail
@@ -42,12 +43,13 @@ cp -r "$work/kit" "$work/kit-Łukasz"
 chmod -R a+rwX "$work/kit-Łukasz"
 kit='C:\kelvo-kit' other='"%other%"'
 save='C:\ProgramData\Kelvo Windows tests\machine-saved.txt'
+profiles='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList'
 win() { echo "Z:$1" | tr / '\\'; }
 unpacked=$(win "$work/kit")
 we="HKLM\\$we_key" nt="HKLM\\$nt_key" types='HKLM\SOFTWARE\Dolphin\Types'
 display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\Device Parameters'
-# In the 32-bit Windows, the hostile cases: a damaged save; a second run (another copy) while the first runs; a run
-# killed mid-scenario and a fresh copy started at once. A run goes on in the background through first.cmd.
+# In the 32-bit Windows, the hostile cases: a damaged save; a user of the PC named as the scenarios' owner; a second
+# run (another copy) while the first runs; a run killed mid-scenario and a fresh copy started at once. A run goes on in the background through first.cmd.
 sed 's/$/\r/' >"$work/first.cmd" <<EOF2
 @echo off
 cd /d $kit
@@ -66,6 +68,11 @@ type damaged.txt
 fc /b "$(win "$work/damaged.txt")" "$save" >nul
 if not errorlevel 1 echo ==kept
 del "$save"
+reg add "$profiles\\S-1-5-21-1-2-3-1001" /v ProfileImagePath /t REG_EXPAND_SZ /d "%%SystemDrive%%\\Users\\kelvo-owner" /f >nul
+cmd /c run-tests.cmd /yes "/filter=$filter" >profile.txt 2>&1
+echo ==profile %errorlevel%
+type profile.txt
+reg delete "$profiles\\S-1-5-21-1-2-3-1001" /f >nul
 start "" /b cmd /c "$(win "$work/first.cmd")" "$filter"
 call :started
 cmd /c run-tests.cmd /yes "/filter=$filter" >second.txt 2>&1
@@ -171,6 +178,8 @@ if [ "$arch" = win32 ]; then
     { grep -q '^==damaged 2' "$work/out.txt" && section damaged | grep -q 'machine-saved.txt is damaged'; } ||
         fail "a damaged save was not refused: $(section damaged)"
     grep -q '^==kept' "$work/out.txt" || fail "the damaged save was not kept as it was"
+    { grep -q '^==profile 2' "$work/out.txt" && section profile | grep -q 'kelvo-owner is the profile of one of'; } ||
+        fail "a user's own profile was taken for the scenarios' owner's: $(section profile)"
     { grep -q '^==second 2' "$work/out.txt" && section second | grep -q 'another run of the kit is under way'; } ||
         fail "a second run beside the first was not refused: $(section second)"
     section first | tail -1 | grep -q ' passed, 0 failed$' || fail "the first run did not end cleanly: $(section first)"
