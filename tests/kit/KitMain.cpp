@@ -211,8 +211,10 @@ int main(int argc, char** argv) {
             "there is no visible desktop here (a service's session): the scenarios work the setup through "
             "its windows. Run it in a signed-in user's session.");
     }
-    if (!machine::EnableBackupAndRestore()) {
-        return Refuse("the backup and restore privileges cannot be enabled; the display's device keys need them.");
+    if (!machine::EnableRegistryPrivileges()) {
+        return Refuse(
+            "the backup, restore and take-ownership privileges cannot be enabled; the display's device keys need "
+            "them.");
     }
     // Held until this program ends, however it ends: Windows releases it with the process.
     HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Global\\Kelvo Windows tests");

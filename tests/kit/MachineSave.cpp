@@ -121,12 +121,8 @@ bool SetValue(const SavedValue& value) {
 }
 
 bool SetSecurity(const SavedKey& key) {
-    HKEY handle = nullptr;
-    if (machine::CreateToWrite(key.path, &handle) != ERROR_SUCCESS) return false;
     std::string security = key.security;
-    LONG status = ::RegSetKeySecurity(handle, kSecurity, &security[0]);
-    ::RegCloseKey(handle);
-    return status == ERROR_SUCCESS;
+    return machine::SetKeySecurity(key.path, &security[0]) == ERROR_SUCCESS;
 }
 
 // The records of the device keys, or of all others: the device keys go back last, so that a failure there leaves

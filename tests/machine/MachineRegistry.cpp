@@ -33,10 +33,11 @@ LONG DeleteByHandle(HKEY handle) {
 }
 }  // namespace
 
-bool EnableBackupAndRestore() {
+bool EnableRegistryPrivileges() {
     HANDLE token = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
-    bool enabled = EnablePrivilege(token, SE_RESTORE_NAME) && EnablePrivilege(token, SE_BACKUP_NAME);
+    bool enabled = EnablePrivilege(token, SE_RESTORE_NAME) && EnablePrivilege(token, SE_BACKUP_NAME) &&
+                   EnablePrivilege(token, SE_TAKE_OWNERSHIP_NAME);
     ::CloseHandle(token);
     return enabled;
 }
@@ -77,7 +78,7 @@ LONG CreateToWrite(const std::wstring& key, HKEY* handle, const std::wstring& ke
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS | View(key), handle) == ERROR_SUCCESS) {
         return ERROR_SUCCESS;
     }
-    static const bool privileged = EnableBackupAndRestore();
+    static const bool privileged = EnableRegistryPrivileges();
     DWORD options = BelowEnum(key) && privileged ? REG_OPTION_BACKUP_RESTORE : 0;
     for (std::size_t level = key.find(L'\\', kEnumLength); options && level != std::wstring::npos;
          level = key.find(L'\\', level + 1)) {
@@ -90,6 +91,34 @@ LONG CreateToWrite(const std::wstring& key, HKEY* handle, const std::wstring& ke
     std::wstring className = keyClass;
     return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, keyClass.empty() ? nullptr : &className[0], options,
                              KEY_ALL_ACCESS | View(key), nullptr, handle, nullptr);
+}
+
+// A handle opened with REG_OPTION_BACKUP_RESTORE may write values and keys but not a key's security. Windows gives
+// WRITE_DAC to a key's owner, which the keys this program made have as theirs (the Administrators group), and
+// WRITE_OWNER through the take-ownership privilege, while the restore privilege lets any SID be the owner set. A key
+// someone else owns (one that could not be deleted) is taken over first.
+LONG SetKeySecurity(const std::wstring& key, PSECURITY_DESCRIPTOR security) {
+    const REGSAM access = WRITE_DAC | WRITE_OWNER | View(key);
+    HKEY handle = nullptr;
+    LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, access, &handle);
+    if (status == ERROR_ACCESS_DENIED &&
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_OWNER | View(key), &handle) == ERROR_SUCCESS) {
+        BYTE administrators[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof administrators;
+        SECURITY_DESCRIPTOR owned;
+        if (::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+            ::InitializeSecurityDescriptor(&owned, SECURITY_DESCRIPTOR_REVISION) &&
+            ::SetSecurityDescriptorOwner(&owned, administrators, FALSE)) {
+            ::RegSetKeySecurity(handle, OWNER_SECURITY_INFORMATION, &owned);
+        }
+        ::RegCloseKey(handle);
+        status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, access, &handle);
+    }
+    if (status != ERROR_SUCCESS) return status;
+    status = ::RegSetKeySecurity(
+        handle, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, security);
+    ::RegCloseKey(handle);
+    return status;
 }
 
 bool DeleteValue(const std::wstring& key, const std::wstring& name) {

@@ -8,8 +8,9 @@
 
 namespace machine {
 
-// The backup and restore privileges of this process, enabled; false when its token lacks them (not elevated).
-bool EnableBackupAndRestore();
+// The backup, restore and take-ownership privileges of this process, enabled; false when its token lacks them (not
+// elevated).
+bool EnableRegistryPrivileges();
 
 // Windows keeps the keys below SYSTEM\CurrentControlSet\Enum for itself: not even an administrator may write them.
 bool BelowEnum(const std::wstring& key);
@@ -25,6 +26,8 @@ LONG OpenToRead(const std::string& key, HKEY* handle);
 // The key opened for writing, made (with its parents) when missing; a key made here gets `keyClass`.
 LONG CreateToWrite(const std::wstring& key, HKEY* handle, const std::wstring& keyClass = std::wstring());
 LONG CreateToWrite(const std::string& key, HKEY* handle);
+// Gives the key the owner, group and DACL of `security`.
+LONG SetKeySecurity(const std::wstring& key, PSECURITY_DESCRIPTOR security);
 // Deletes the value; a missing key or value is no error.
 bool DeleteValue(const std::wstring& key, const std::wstring& name);
 // Deletes the key and every key below it; a missing key is no error.
