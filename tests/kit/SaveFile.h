@@ -1,5 +1,5 @@
-// The text of the kit's save: the machine's keys and values as they were before a run, written whole and read back
-// only when it is whole.
+// The text of the kit's save: the machine's keys and values as they were before a run.
+// It is written whole, and read back only when it is whole.
 #pragma once
 
 #include <cstdint>
