@@ -86,7 +86,6 @@ goto ended
 echo ==first
 type $kit\\first.txt
 del $kit\\first.done
-rmdir /s /q $kit\\logs
 start "" /b cmd /c "$(win "$work/first.cmd")" "$filter"
 call :started
 taskkill /f /im kelvo_kit.exe >nul
@@ -142,7 +141,8 @@ reg add "$nt" /v ProductName /d "Microsoft Windows 7" /f /reg:32 >nul
 reg add "$nt" /v RegisteredOwner /d user1 /f /reg:32 >nul
 goto :eof
 :started
-if exist $kit\\logs\\*.txt goto :eof
+rem A scenario's own folder: the scenario runs, in the run's job since before it was resumed.
+for /d %%d in (C:\\kelvo-e2e\\*) do goto :eof
 ping -n 2 127.0.0.1 >nul
 goto started
 :state
