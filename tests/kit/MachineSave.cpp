@@ -1,13 +1,9 @@
 // The machine's own keys and values that the scenarios replace, saved to a file before a run and put back from it.
-// Windows' own RegSaveKey/RegRestoreKey would keep the keys' security too, but Wine's RegRestoreKey restores nothing:
-// the keys and values are recorded here and written back, so that the same code is proved here and runs there.
+// Windows' own RegSaveKey/RegRestoreKey would do it too, but Wine's RegRestoreKey restores nothing: the keys, their
+// security and values are recorded here and written back, so that the same code is proved here and runs there.
 #include "MachineSave.h"
 
 #include <windows.h>
-
-#include <fstream>
-#include <sstream>
-#include <vector>
 
 #include "Footprint.h"
 #include "MachineFiles.h"
@@ -16,172 +12,233 @@
 namespace kit {
 
 namespace {
-// Every field is written in hex: names and data hold any byte, in the machine's code page.
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex = "x";  // never empty, so that a line splits into its fields at blanks
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
+constexpr SECURITY_INFORMATION kSecurity =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+std::string Named(const std::wstring& key) { return "HKEY_LOCAL_MACHINE\\" + machine::Ansi(key); }
+
+std::string Status(LONG status) { return " (error " + std::to_string(status) + ")"; }
+
+std::wstring Parent(const std::wstring& key) {
+    std::size_t last = key.rfind(L'\\');
+    return last == std::wstring::npos ? std::wstring() : key.substr(0, last);
+}
+
+bool Missing(const std::wstring& key) {
+    HKEY handle = nullptr;
+    LONG status = machine::OpenToRead(key, &handle);
+    if (status == ERROR_SUCCESS) ::RegCloseKey(handle);
+    return status == ERROR_FILE_NOT_FOUND;
+}
+
+bool ReadKey(HKEY handle, SavedKey& key, std::vector<SavedValue>& values) {
+    wchar_t keyClass[1024];
+    DWORD classLength = sizeof keyClass / sizeof keyClass[0], count = 0, nameMax = 0, dataMax = 0;
+    if (::RegQueryInfoKeyW(handle, keyClass, &classLength, nullptr, nullptr, nullptr, nullptr, &count, &nameMax,
+                           &dataMax, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
     }
-    return hex;
-}
-
-std::string Unhex(const std::string& hex) {
-    std::string bytes;
-    for (std::size_t at = 1; at + 1 < hex.size(); at += 2) {
-        bytes += static_cast<char>(std::stoi(hex.substr(at, 2), nullptr, 16));
-    }
-    return bytes;
-}
-
-// Key paths and value names go into the file as their UTF-16 bytes: the wide calls meet every name exactly.
-std::string HexWide(const std::wstring& text) {
-    return Hex(std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
-}
-
-std::wstring UnhexWide(const std::string& hex) {
-    std::string bytes = Unhex(hex);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-}
-
-struct Values {
-    bool ok = true;
-    std::vector<std::string> lines;  // "name type data", hex fields
-};
-
-// The values of an open key, each as one line of the file; the data as stored, whatever its type.
-Values ReadValues(HKEY handle) {
-    Values values;
-    DWORD count = 0, nameMax = 0, dataMax = 0;
-    if (::RegQueryInfoKeyW(handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &nameMax, &dataMax,
-                           nullptr, nullptr) != ERROR_SUCCESS) {
-        values.ok = false;
-        return values;
-    }
+    key.keyClass.assign(keyClass, classLength);
+    DWORD size = 0;
+    if (::RegGetKeySecurity(handle, kSecurity, nullptr, &size) != ERROR_INSUFFICIENT_BUFFER) return false;
+    key.security.resize(size);
+    if (::RegGetKeySecurity(handle, kSecurity, &key.security[0], &size) != ERROR_SUCCESS) return false;
+    key.security.resize(size);
     std::vector<wchar_t> name(nameMax + 1);
     std::vector<BYTE> data(dataMax + 1);
     for (DWORD index = 0; index < count; ++index) {
-        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-        if (::RegEnumValueW(handle, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
-            ERROR_SUCCESS) {
-            values.ok = false;
-            continue;
+        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size());
+        SavedValue value;
+        value.key = key.path;
+        value.exists = true;
+        if (::RegEnumValueW(handle, index, name.data(), &nameLength, nullptr, reinterpret_cast<DWORD*>(&value.type),
+                            data.data(), &dataLength) != ERROR_SUCCESS) {
+            return false;
         }
-        values.lines.push_back(HexWide(std::wstring(name.data(), nameLength)) + " " + std::to_string(type) + " " +
-                               Hex(std::string(reinterpret_cast<char*>(data.data()), dataLength)));
+        value.name.assign(name.data(), nameLength);
+        value.data.assign(reinterpret_cast<char*>(data.data()), dataLength);
+        values.push_back(value);
     }
-    return values;
-}
-
-// A key and everything below it, parents before children.
-bool SaveTree(const std::wstring& key, std::ostream& out) {
-    HKEY handle = nullptr;
-    if (machine::OpenToRead(key, &handle) != ERROR_SUCCESS) return false;
-    out << "key " << HexWide(key) << "\n";
-    Values values = ReadValues(handle);
-    for (const std::string& line : values.lines) out << "value " << HexWide(key) << " " << line << "\n";
-    std::vector<std::wstring> children = machine::Subkeys(handle);
-    ::RegCloseKey(handle);
-    bool ok = values.ok;
-    for (const std::wstring& child : children) ok = SaveTree(key + L"\\" + child, out) && ok;
-    return ok;
-}
-
-bool SaveValue(const machine::Value& value, std::ostream& out) {
-    std::wstring key = machine::Wide(value.key), name = machine::Wide(value.name);
-    HKEY handle = nullptr;
-    DWORD type = 0, size = 0;
-    std::string data;
-    bool exists = machine::OpenToRead(key, &handle) == ERROR_SUCCESS &&
-                  ::RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-    if (exists) {
-        data.resize(size);
-        exists = ::RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-                 ERROR_SUCCESS;
-        data.resize(size);
-    }
-    if (handle) ::RegCloseKey(handle);
-    out << (exists ? "value " : "novalue ") << HexWide(key) << " " << HexWide(name) << " " << type << " " << Hex(data)
-        << "\n";
     return true;
 }
 
-bool SetValue(const std::wstring& key, const std::wstring& name, DWORD type, const std::string& data) {
+// A key and everything below it, parents before children.
+bool CaptureTree(const std::wstring& path, Saved& saved, std::string& failure) {
     HKEY handle = nullptr;
-    if (machine::CreateToWrite(key, &handle) != ERROR_SUCCESS) return false;
-    LONG status = ::RegSetValueExW(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                   static_cast<DWORD>(data.size()));
+    LONG status = machine::OpenToRead(path, &handle);
+    SavedKey key;
+    key.path = path;
+    bool read = status == ERROR_SUCCESS && ReadKey(handle, key, saved.values);
+    std::vector<std::wstring> children = read ? machine::Subkeys(handle) : std::vector<std::wstring>();
+    if (handle) ::RegCloseKey(handle);
+    if (!read) {
+        failure = "cannot read " + Named(path) + Status(status);
+        return false;
+    }
+    saved.keys.push_back(key);
+    for (const std::wstring& child : children) {
+        if (!CaptureTree(path + L"\\" + child, saved, failure)) return false;
+    }
+    return true;
+}
+
+bool CaptureValue(const std::wstring& key, const std::wstring& name, Saved& saved, std::string& failure) {
+    SavedValue value;
+    value.key = key;
+    value.name = name;
+    HKEY handle = nullptr;
+    LONG status = machine::OpenToRead(key, &handle);
+    DWORD size = 0;
+    if (status == ERROR_SUCCESS) {
+        status = ::RegQueryValueExW(handle, name.c_str(), nullptr, nullptr, nullptr, &size);
+        value.data.resize(size);
+        if (status == ERROR_SUCCESS) {
+            status = ::RegQueryValueExW(handle, name.c_str(), nullptr, reinterpret_cast<DWORD*>(&value.type),
+                                        reinterpret_cast<BYTE*>(&value.data[0]), &size);
+        }
+        value.data.resize(size);
+        ::RegCloseKey(handle);
+    }
+    value.exists = status == ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        failure = "cannot read " + Named(key) + "\\" + machine::Ansi(name) + Status(status);
+        return false;
+    }
+    saved.values.push_back(value);
+    return true;
+}
+
+// Windows adds a terminator to a text value whose data has none when the character after the data is one: the data is
+// followed by one that is not, so that the value comes back byte for byte, as it was.
+bool SetValue(const SavedValue& value) {
+    HKEY handle = nullptr;
+    if (machine::CreateToWrite(value.key, &handle) != ERROR_SUCCESS) return false;
+    std::string data = value.data + "\xff\xff";
+    LONG status = ::RegSetValueExW(handle, value.name.c_str(), 0, value.type,
+                                   reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(value.data.size()));
     ::RegCloseKey(handle);
     return status == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-bool SaveMachine(const std::string& file) {
-    std::ostringstream out;
-    bool ok = true;
-    for (const char* tree : machine::kTrees) {
-        std::wstring key = machine::Wide(tree);
-        HKEY handle = nullptr;
-        bool exists = machine::OpenToRead(key, &handle) == ERROR_SUCCESS;
-        if (exists) ::RegCloseKey(handle);
-        out << "tree " << HexWide(key) << "\n";
-        if (exists) ok = SaveTree(key, out) && ok;
-    }
-    for (const machine::Value& value : machine::kValues) ok = SaveValue(value, out) && ok;
-    if (!ok) return false;
-    // Written beside and moved into place: a run killed while saving leaves no half a save to restore from.
-    std::string partial = file + ".partial";
-    {
-        std::ofstream written(partial, std::ios::binary | std::ios::trunc);
-        written << out.str();
-        if (!written.good()) return false;
-    }
-    return ::MoveFileExA(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+bool SetSecurity(const SavedKey& key) {
+    std::string security = key.security;
+    return machine::SetKeySecurity(key.path, &security[0]) == ERROR_SUCCESS;
 }
 
-bool RestoreMachine(const std::string& file, std::string& failure) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        failure = "cannot read " + file;
-        return false;
+// The records of the device keys, or of all others: the device keys go back last, so that a failure there leaves
+// everything else already put back.
+void PutBackPart(const Saved& saved, bool devices, std::vector<std::string>& failures) {
+    for (const std::wstring& tree : saved.trees) {
+        if (machine::BelowEnum(tree) == devices && !machine::DeleteTree(tree)) {
+            failures.push_back("could not delete " + Named(tree) + " to put it back as it was");
+        }
     }
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string kind, hexKey, hexName, data;
-        DWORD type = 0;
-        fields >> kind >> hexKey;
-        std::wstring key = UnhexWide(hexKey);
-        bool ok = true;
-        if (kind == "tree") {
-            ok = machine::DeleteTree(key);
-        } else if (kind == "key") {
-            HKEY handle = nullptr;
-            ok = machine::CreateToWrite(key, &handle) == ERROR_SUCCESS;
-            if (ok) ::RegCloseKey(handle);
-        } else if (kind == "value" && fields >> hexName >> type >> data) {
-            ok = SetValue(key, UnhexWide(hexName), type, Unhex(data));
-        } else if (kind == "novalue" && fields >> hexName) {
-            ok = machine::DeleteValue(key, UnhexWide(hexName));
+    for (const SavedKey& key : saved.keys) {
+        HKEY handle = nullptr;
+        if (machine::BelowEnum(key.path) != devices) continue;
+        LONG status = machine::CreateToWrite(key.path, &handle, key.keyClass);
+        if (status == ERROR_SUCCESS) {
+            ::RegCloseKey(handle);
         } else {
-            failure = file + " is damaged: " + line;
-            return false;
-        }
-        if (!ok) {
-            failure = "could not put back HKEY_LOCAL_MACHINE\\" + machine::Ansi(key);
-            return false;
+            failures.push_back("could not make " + Named(key.path) + Status(status));
         }
     }
-    for (const std::string& folder : machine::Folders()) machine::RemoveTree(folder);
-    for (const std::string& folder : machine::Folders()) {
-        if (::GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            failure = "could not remove " + folder;
-            return false;
+    for (const SavedValue& value : saved.values) {
+        if (machine::BelowEnum(value.key) != devices) continue;
+        if (!(value.exists ? SetValue(value) : machine::DeleteValue(value.key, value.name))) {
+            failures.push_back("could not put back the value " + Named(value.key) + "\\" + machine::Ansi(value.name));
         }
+    }
+    // Children first: a parent's own security may keep out what is still to be done below it.
+    for (auto key = saved.keys.rbegin(); key != saved.keys.rend(); ++key) {
+        if (machine::BelowEnum(key->path) == devices && !key->security.empty() && !SetSecurity(*key)) {
+            failures.push_back("could not put back the security of " + Named(key->path));
+        }
+    }
+}
+
+bool WriteDurably(const std::wstring& file, const std::string& text) {
+    std::wstring partial = file + L".partial";
+    HANDLE handle =
+        ::CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size() && ::FlushFileBuffers(handle);
+    ::CloseHandle(handle);
+    // Moved into place only once on the disk: a power cut leaves the old file or the whole new one.
+    return ok && ::MoveFileExW(partial.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
+           machine::ReadFileBytes(file) == text;
+}
+}  // namespace
+
+bool Capture(const std::vector<std::wstring>& trees, const std::vector<std::pair<std::wstring, std::wstring>>& values,
+             Saved& saved, std::string& failure) {
+    saved = Saved();
+    for (const std::wstring& tree : trees) {
+        HKEY handle = nullptr;
+        LONG status = machine::OpenToRead(tree, &handle);
+        if (status == ERROR_SUCCESS) ::RegCloseKey(handle);
+        if (status != ERROR_FILE_NOT_FOUND) {
+            saved.trees.push_back(tree);
+            if (!CaptureTree(tree, saved, failure)) return false;
+            continue;
+        }
+        // 32-bit Windows has no Wow6432Node: a write through the 64-bit view makes it there, and it goes again.
+        std::wstring missing = tree;
+        while (!Parent(Parent(missing)).empty() && Missing(Parent(missing))) missing = Parent(missing);
+        saved.trees.push_back(missing);
+    }
+    for (const auto& value : values) {
+        if (!CaptureValue(value.first, value.second, saved, failure)) return false;
     }
     return true;
+}
+
+std::vector<std::string> PutBack(const Saved& saved) {
+    std::vector<std::string> failures;
+    PutBackPart(saved, false, failures);
+    PutBackPart(saved, true, failures);
+    return failures;
+}
+
+bool SaveMachine(const std::wstring& file, Saved& saved, std::string& failure) {
+    std::vector<std::wstring> trees;
+    for (const char* tree : machine::kTrees) trees.push_back(machine::Wide(tree));
+    std::vector<std::pair<std::wstring, std::wstring>> values;
+    for (const machine::Value& value : machine::kValues) {
+        values.emplace_back(machine::Wide(value.key), machine::Wide(value.name));
+    }
+    if (!Capture(trees, values, saved, failure)) return false;
+    if (WriteDurably(file, WriteSave(saved))) return true;
+    failure = "cannot write " + machine::Ansi(file) + Status(static_cast<LONG>(::GetLastError()));
+    return false;
+}
+
+bool ReadMachineSave(const std::wstring& file, Saved& saved, std::string& failure) {
+    std::string why;
+    if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        failure = "cannot read " + machine::Ansi(file);
+        return false;
+    }
+    if (ReadSave(machine::ReadFileBytes(file), saved, why)) return true;
+    failure = machine::Ansi(file) + " is damaged: " + why;
+    return false;
+}
+
+std::vector<std::string> RestoreMachine(const Saved& saved, const std::wstring& file) {
+    std::vector<std::string> failures = PutBack(saved);
+    for (const std::string& folder : machine::Folders()) {
+        if (machine::UserProfile(folder)) continue;
+        machine::RemoveTree(folder);
+        if (::GetFileAttributesW(machine::Wide(folder).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            failures.push_back("could not remove " + folder);
+        }
+    }
+    if (failures.empty() && !::DeleteFileW(file.c_str())) {
+        failures.push_back("could not delete " + machine::Ansi(file) + ": the next run would put it back again");
+    }
+    return failures;
 }
 
 }  // namespace kit

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 namespace kit {
 
@@ -51,9 +51,12 @@ std::string Utf8(const std::string& ansi) {
     return utf8;
 }
 
+// XML 1.0 allows no control characters but tab, line feed and carriage return, not even as references: a scenario's
+// message may hold any byte, and report.xml stays well-formed.
 std::string Xml(const std::string& text) {
     std::string escaped;
     for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
         switch (c) {
             case '&':
                 escaped += "&amp;";
@@ -67,11 +70,24 @@ std::string Xml(const std::string& text) {
             case '"':
                 escaped += "&quot;";
                 break;
+            case '\'':
+                escaped += "&apos;";
+                break;
             default:
                 escaped += c;
         }
     }
     return escaped;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok =
+        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+    ::CloseHandle(file);
+    return ok;
 }
 
 std::string Seconds(double seconds) {
@@ -93,7 +109,7 @@ std::string DescribeWindows(bool elevated) {
     return description;
 }
 
-bool WriteReports(const std::string& folder, const std::string& windows, const std::vector<Outcome>& outcomes) {
+bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<Outcome>& outcomes) {
     int failed = 0;
     double total = 0;
     for (const Outcome& outcome : outcomes) {
@@ -102,7 +118,7 @@ bool WriteReports(const std::string& folder, const std::string& windows, const s
     }
     int passed = static_cast<int>(outcomes.size()) - failed;
 
-    std::ofstream text(folder + "\\report.txt", std::ios::binary | std::ios::trunc);
+    std::ostringstream text;
     text << "Windows: " << Utf8(windows) << "\r\n";
     for (const Outcome& outcome : outcomes) {
         text << (outcome.passed ? "passed  " : "FAILED  ") << outcome.name << "  " << Seconds(outcome.seconds) << " s";
@@ -111,7 +127,7 @@ bool WriteReports(const std::string& folder, const std::string& windows, const s
     }
     text << passed << " passed, " << failed << " failed\r\n";
 
-    std::ofstream xml(folder + "\\report.xml", std::ios::binary | std::ios::trunc);
+    std::ostringstream xml;
     xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         << "<testsuites tests=\"" << outcomes.size() << "\" failures=\"" << failed << "\" time=\"" << Seconds(total)
         << "\">\n"
@@ -125,11 +141,12 @@ bool WriteReports(const std::string& folder, const std::string& windows, const s
         if (outcome.passed) {
             xml << "/>\n";
         } else {
-            xml << "><failure message=\"" << Xml(Utf8(outcome.message)) << "\"/></testcase>\n";
+            xml << "><failure message=\"" << Xml(Utf8(outcome.message)) << "\">" << Xml(Utf8(outcome.output))
+                << "</failure></testcase>\n";
         }
     }
     xml << "  </testsuite>\n</testsuites>\n";
-    return text.good() && xml.good();
+    return WriteWhole(folder + L"\\report.txt", text.str()) && WriteWhole(folder + L"\\report.xml", xml.str());
 }
 
 }  // namespace kit

@@ -13,6 +13,6 @@ namespace kit {
 std::string DescribeWindows(bool elevated);
 
 // Both reports into `folder`; the text ends with the line "N passed, M failed". False when one could not be written.
-bool WriteReports(const std::string& folder, const std::string& windows, const std::vector<Outcome>& outcomes);
+bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<Outcome>& outcomes);
 
 }  // namespace kit

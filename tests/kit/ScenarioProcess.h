@@ -15,10 +15,18 @@ struct Outcome {
 };
 
 // The scenarios of `program` that `filter` selects (a GoogleTest filter; empty for all); empty on failure.
-std::vector<std::string> ListScenarios(const std::string& program, const std::string& filter);
+std::vector<std::string> ListScenarios(const std::wstring& program, const std::string& filter);
 
 // Runs one scenario; its whole output goes to `log`. Past `limitSeconds` the scenario and every process it started
-// are ended, and it fails.
-Outcome RunScenario(const std::string& program, const std::string& name, const std::string& log, unsigned limitSeconds);
+// are ended, and it fails. They end with this program too, however it ends.
+Outcome RunScenario(const std::wstring& program, const std::string& name, const std::wstring& log,
+                    unsigned limitSeconds);
+
+// Ends the scenario under way and everything it started (CTRL+C, the console window closed).
+void EndRunningScenario();
+
+// Ends what a killed run left running: the end-to-end program and its helpers, every program started from one of
+// `folders`, and what they started. The number of processes ended.
+int EndLeftovers(const std::vector<std::string>& folders);
 
 }  // namespace kit

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The Windows test kit, run as a tester runs it, in the Windows of KELVO_WINEARCH: the zip made and unpacked onto C:,
-# a PC with its own Window-Eyes, Dolphin, display, product name and owner, left halfway by a killed run, then
-# `run-tests.cmd /yes` for the scenarios of the filter. The report must end with every scenario passed, and the PC's
-# keys and the scenarios' folders must be exactly as before the killed run.
+# The Windows test kit, run as a tester runs it, in the Windows of KELVO_WINEARCH: the zip made and unpacked twice
+# (onto C:, and into a folder whose name the code page cannot write), a PC with its own Window-Eyes, Dolphin (values
+# of every type), display, product name and owner, then `run-tests.cmd /yes` for the scenarios of the filter. In the
+# 32-bit Windows the hostile cases come first: a damaged save, a user's profile where the scenarios' owner's would
+# be, a second run beside the first, a run killed mid-scenario. The report must end with every scenario and the
+# put-back passed, report.xml must be XML, and the PC's keys and the scenarios' folders must be exactly as before.
 # Usage: kit-test.sh <source folder> <build folder> <scenario filter>
 set -euo pipefail
 
@@ -25,45 +27,97 @@ done
 
 # The PC's own settings, which the kit must leave as they are.
 we_key='SOFTWARE\GW Micro, Inc.\Window-Eyes\Professional' we_path='C:\Program Files\GW Micro\Window-Eyes'
-nt_key='SOFTWARE\Microsoft\Windows NT\CurrentVersion' product='Microsoft Windows 7 Professional' owner='Kit Tester'
+nt_key='SOFTWARE\Microsoft\Windows NT\CurrentVersion' owner='Kit Tester'
+# A control character, which report.xml (the product name is in it) cannot hold as it is.
+product=$'Microsoft Windows 7 Professional\x1b'
 
-# The save a run killed halfway leaves beside the kit (what the kit writes: a line per key and value, the paths and
-# names as UTF-16 bytes in hex), here of Window-Eyes' key and Windows' names; the next start must put it back first.
-hex() { { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; [ -z "${2:-}" ] || printf '\0\0'; } | od -An -tx1 -v | tr -d ' \n'; }
-{
-    echo "tree x$(hex 'SOFTWARE\GW Micro, Inc.')"
-    for key in 'SOFTWARE\GW Micro, Inc.' 'SOFTWARE\GW Micro, Inc.\Window-Eyes' "$we_key"; do echo "key x$(hex "$key")"; done
-    echo "value x$(hex "$we_key") x$(hex Path) 1 x$(hex "$we_path" z)"
-    echo "value x$(hex "$we_key") x$(hex Version) 1 x$(hex 7.1 z)"
-    echo "value x$(hex "$nt_key") x$(hex ProductName) 1 x$(hex "$product" z)"
-    echo "value x$(hex "$nt_key") x$(hex RegisteredOwner) 1 x$(hex "$owner" z)"
-} >"$work/kit/machine-saved.txt"
+# A damaged save, as a power cut or a hand edit leaves it: its first line would delete Window-Eyes' key, and it has
+# no end line. The kit must refuse it whole and keep it.
+hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 -v | tr -d ' \n'; }
+printf 'kelvo machine save 2\ntree x%s\n' "$(hex 'SOFTWARE\GW Micro, Inc.')" >"$work/damaged.txt"
 chmod -R a+rX "$work"
 
-kit='C:\kelvo-kit'
-unpacked=$(echo "Z:$work/kit" | tr / '\\')
-we="HKLM\\$we_key" nt="HKLM\\$nt_key"
+# The second copy lies in a folder whose name this Windows' code page cannot write (Ł on a Western Windows), which
+# the batch file cannot name either: it finds it by a wildcard.
+cp -r "$work/kit" "$work/kit-Łukasz"
+chmod -R a+rwX "$work/kit-Łukasz"
+kit='C:\kelvo-kit' other='"%other%"'
+save='C:\ProgramData\Kelvo Windows tests\machine-saved.txt'
+profiles='HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList'
+win() { echo "Z:$1" | tr / '\\'; }
+unpacked=$(win "$work/kit")
+we="HKLM\\$we_key" nt="HKLM\\$nt_key" types='HKLM\SOFTWARE\Dolphin\Types'
 display='HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60&Mi_00\0001_00\Device Parameters'
+# In the 32-bit Windows, the hostile cases: a damaged save; a user of the PC named as the scenarios' owner; a second
+# run (another copy) while the first runs; a run killed mid-scenario and a fresh copy started at once. A run goes on in the background through first.cmd.
+sed 's/$/\r/' >"$work/first.cmd" <<EOF2
+@echo off
+cd /d $kit
+cmd /c run-tests.cmd /yes "/filter=%~1" >first.txt 2>&1
+echo %errorlevel%>first.done
+EOF2
+hostile=
+if [ "$arch" = win32 ]; then
+    hostile=$(cat <<EOF2
+mkdir "C:\\ProgramData\\Kelvo Windows tests" 2>nul
+copy /y "$(win "$work/damaged.txt")" "$save" >nul
+cd /d $other
+cmd /c run-tests.cmd /yes "/filter=$filter" >damaged.txt 2>&1
+echo ==damaged %errorlevel%
+type damaged.txt
+fc /b "$(win "$work/damaged.txt")" "$save" >nul
+if not errorlevel 1 echo ==kept
+del "$save"
+reg add "$profiles\\S-1-5-21-1-2-3-1001" /v ProfileImagePath /t REG_EXPAND_SZ /d "%%SystemDrive%%\\Users\\kelvo-owner" /f >nul
+cmd /c run-tests.cmd /yes "/filter=$filter" >profile.txt 2>&1
+echo ==profile %errorlevel%
+type profile.txt
+reg delete "$profiles\\S-1-5-21-1-2-3-1001" /f >nul
+start "" /b cmd /c "$(win "$work/first.cmd")" "$filter"
+call :started
+cmd /c run-tests.cmd /yes "/filter=$filter" >second.txt 2>&1
+echo ==second %errorlevel%
+type second.txt
+:ended
+if exist $kit\\first.done goto killed
+ping -n 2 127.0.0.1 >nul
+goto ended
+:killed
+echo ==first
+type $kit\\first.txt
+del $kit\\first.done
+start "" /b cmd /c "$(win "$work/first.cmd")" "$filter"
+call :started
+taskkill /f /im kelvo_kit.exe >nul
+EOF2
+)
+fi
 # One Wine program for the whole run: every program it starts is cheap beside a hand-over to Wine.
 sed 's/$/\r/' >"$work/run.cmd" <<EOF2
 @echo off
+for /d %%d in ($(win "$work")\\kit-*ukasz) do set other=%%d
 for %%f in ($kit C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner) do if exist %%f rmdir /s /q %%f
+if exist "$save" del "$save"
 xcopy /e /i /q /y "$unpacked" $kit >nul
 reg add "$we" /v Path /d "$we_path" /f /reg:32 >nul
 reg add "$we" /v Version /d 7.1 /f /reg:32 >nul
 reg add "HKLM\\SOFTWARE\\Dolphin\\DolServe" /v Orpheus2 /d "C:\\Program Files\\Dolphin\\o.exe" /f /reg:32 >nul
+reg add "$types" /v Expandable /t REG_EXPAND_SZ /d "%%SystemRoot%%\\x" /f /reg:32 >nul
+reg add "$types" /v Several /t REG_MULTI_SZ /d "one\\0two" /f /reg:32 >nul
+reg add "$types" /v Binary /t REG_BINARY /d 00ff0d0a /f /reg:32 >nul
+reg add "$types" /v Number /t REG_DWORD /d 42 /f /reg:32 >nul
+reg add "$types" /ve /d "" /f /reg:32 >nul
+reg add "$types\\Empty" /f /reg:32 >nul
 reg add "$display" /v PortName /d COM9 /f >nul
 reg add "$nt" /v ProductName /d "$product" /f /reg:32 >nul
 reg add "$nt" /v RegisteredOwner /d "$owner" /f /reg:32 >nul
+rem 32-bit Windows has no Wow6432Node; each scenario run here leaves one behind.
+if "$arch"=="win32" reg delete "HKLM\\SOFTWARE\\Wow6432Node" /f >nul 2>&1
 echo ==before
 call :state
-rem A run killed halfway: Window-Eyes' key gone, Windows' names the scenarios' own, a scenario's folder left.
-reg delete "HKLM\\SOFTWARE\\GW Micro, Inc." /f /reg:32 >nul
-reg add "$nt" /v ProductName /d "Microsoft Windows 7" /f /reg:32 >nul
-reg add "$nt" /v RegisteredOwner /d user1 /f /reg:32 >nul
-mkdir C:\\kelvo-e2e-we\\left
-cd /d $kit
-call run-tests.cmd /yes "/filter=$filter" >run.txt 2>&1
+$hostile
+cd /d $other
+cmd /c run-tests.cmd /yes "/filter=$filter" >run.txt 2>&1
 set kitexit=%errorlevel%
 echo ==exit %kitexit%
 echo ==run
@@ -73,8 +127,10 @@ echo ==after
 call :state
 echo ==report
 type report.txt
+echo ==xml
+cscript //nologo "$(win "$work/xml.js")" report.xml
 echo ==left
-for %%f in (C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner machine-saved.txt) do if exist %%f echo %%f
+for %%f in (C:\\kelvo-e2e C:\\kelvo-e2e-we C:\\kelvo-e2e-vista C:\\Users\\kelvo-owner "$save") do if exist %%f echo %%f
 rem The lane is left as every scenario leaves it.
 cd /d C:\\
 rmdir /s /q $kit
@@ -84,6 +140,11 @@ reg delete "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60&Mi_00"
 reg add "$nt" /v ProductName /d "Microsoft Windows 7" /f /reg:32 >nul
 reg add "$nt" /v RegisteredOwner /d user1 /f /reg:32 >nul
 goto :eof
+:started
+rem A scenario's own folder: the scenario runs, in the run's job since before it was resumed.
+for /d %%d in (C:\\kelvo-e2e\\*) do goto :eof
+ping -n 2 127.0.0.1 >nul
+goto started
 :state
 reg query "HKLM\\SOFTWARE\\GW Micro, Inc." /s /reg:32 2>nul
 reg query "HKLM\\SOFTWARE\\Dolphin" /s /reg:32 2>nul
@@ -93,7 +154,15 @@ reg query "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\USB\\Vid_10c4&Pid_ea60" /s 2>n
 reg query "$nt" /v ProductName /reg:32 2>nul
 reg query "$nt" /v RegisteredOwner /reg:32 2>nul
 reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion" /v ProductName /reg:32 2>nul
+reg query "HKLM\\SOFTWARE\\Wow6432Node" >nul 2>&1
+if not errorlevel 1 echo HKLM\\SOFTWARE\\Wow6432Node is there
 goto :eof
+EOF2
+# report.xml read by Windows' own XML parser.
+cat >"$work/xml.js" <<'EOF2'
+var xml = new ActiveXObject("Msxml2.DOMDocument.6.0");
+xml.async = false;
+WScript.Echo(xml.load(WScript.Arguments(0)) ? "well-formed" : "not XML: " + xml.parseError.reason);
 EOF2
 
 start=$(date +%s)
@@ -105,13 +174,27 @@ section report
 section before >"$work/before.txt"
 section after >"$work/after.txt"
 
+if [ "$arch" = win32 ]; then
+    { grep -q '^==damaged 2' "$work/out.txt" && section damaged | grep -q 'machine-saved.txt is damaged'; } ||
+        fail "a damaged save was not refused: $(section damaged)"
+    grep -q '^==kept' "$work/out.txt" || fail "the damaged save was not kept as it was"
+    { grep -q '^==profile 2' "$work/out.txt" && section profile | grep -q 'kelvo-owner is the profile of one of'; } ||
+        fail "a user's own profile was taken for the scenarios' owner's: $(section profile)"
+    { grep -q '^==second 2' "$work/out.txt" && section second | grep -q 'another run of the kit is under way'; } ||
+        fail "a second run beside the first was not refused: $(section second)"
+    section first | tail -1 | grep -q ' passed, 0 failed$' || fail "the first run did not end cleanly: $(section first)"
+    section run | grep -q '^Putting back the settings that an earlier, interrupted run saved' ||
+        fail "the killed run's save was not put back first: $(section run | head -3)"
+    ! section run | grep -q '^Ended ' || fail "the killed run's scenario outlived it: $(section run | head -3)"
+fi
 grep -q '^==exit 0' "$work/out.txt" || fail "run-tests.cmd did not exit 0: $(section run)"
-section run | grep -q '^Putting back the settings that an earlier, interrupted run saved' ||
-    fail "the killed run's save was not put back first: $(section run | head -3)"
 count=$(section report | grep -c '^passed  ' || true)
 [ "$count" -gt 0 ] || fail "no scenario passed"
 [ "$(section report | tail -1)" = "$count passed, 0 failed" ] || fail "the report does not end with '$count passed, 0 failed'"
-{ grep -q "$owner" "$work/before.txt" && grep -q 'COM9' "$work/before.txt"; } || fail "the PC's own keys were not laid out"
+section report | grep -q '^passed  Kit.MachinePutBack' || fail "the report has no passed Kit.MachinePutBack"
+[ "$(section xml)" = well-formed ] || fail "report.xml: $(section xml)"
+{ grep -q "$owner" "$work/before.txt" && grep -q 'COM9' "$work/before.txt" && grep -q 'Several' "$work/before.txt"; } ||
+    fail "the PC's own keys were not laid out"
 diff "$work/before.txt" "$work/after.txt" >&2 || fail "the PC's keys differ after the run"
 [ -z "$(section left)" ] || fail "left behind: $(section left)"
 echo "kit ($arch): $count scenarios passed; the PC's keys and folders are as before"

@@ -5,42 +5,91 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include "MachineRegistry.h"
 
 namespace machine {
 
+std::wstring ProgramFolderWide() {
+    std::vector<wchar_t> path(MAX_PATH);
+    DWORD length = 0;
+    // Long paths are cut to the buffer's size without an error on Windows 7: grown until the whole path fits.
+    while ((length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size()) {
+        path.resize(path.size() * 2);
+    }
+    std::wstring program(path.data(), length);
+    return program.substr(0, program.rfind(L'\\'));
+}
+
 std::string ProgramFolder() {
-    char path[MAX_PATH] = "";
-    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length < sizeof path ? length : 0);
-    return program.substr(0, program.rfind('\\'));
+    std::wstring folder = ProgramFolderWide();
+    if (Wide(Ansi(folder)) == folder) return Ansi(folder);
+    std::vector<wchar_t> shortPath(folder.size() + 1);
+    DWORD length = ::GetShortPathNameW(folder.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    std::wstring shortFolder(shortPath.data(), length < shortPath.size() ? length : 0);
+    return !shortFolder.empty() && Wide(Ansi(shortFolder)) == shortFolder ? Ansi(shortFolder) : "";
 }
 
-std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    ::CloseHandle(file);
+    return bytes;
 }
 
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &found);
+std::string ReadFileBytes(const std::string& path) { return ReadFileBytes(Wide(path)); }
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    HANDLE search = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                        ? ::FindFirstFileW((path + L"\\*").c_str(), &found)
+                        : INVALID_HANDLE_VALUE;
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = path + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
-                ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(child.c_str());
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(child.c_str());
             }
-        } while (::FindNextFileA(search, &found));
+        } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryA(path.c_str());
+    // A link to a folder goes with RemoveDirectory, which removes the link and leaves its target.
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(path.c_str());
+}
+
+void RemoveTree(const std::string& path) { RemoveTree(Wide(path)); }
+
+bool UserProfile(const std::string& folder) {
+    const std::wstring list = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    HKEY handle = nullptr;
+    if (OpenToRead(list, &handle) != ERROR_SUCCESS) return false;
+    std::vector<std::wstring> users = Subkeys(handle);
+    ::RegCloseKey(handle);
+    for (const std::wstring& user : users) {
+        wchar_t path[MAX_PATH] = L"", expanded[MAX_PATH] = L"";
+        DWORD size = sizeof path - sizeof path[0];
+        if (::RegGetValueW(HKEY_LOCAL_MACHINE, (list + L"\\" + user).c_str(), L"ProfileImagePath",
+                           RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, path,
+                           &size) != ERROR_SUCCESS) {
+            continue;
+        }
+        ::ExpandEnvironmentStringsW(path, expanded, MAX_PATH);
+        if (_wcsicmp(expanded, Wide(folder).c_str()) == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace machine

@@ -8,19 +8,26 @@
 
 namespace machine {
 
-// The restore privilege of this process, enabled; false when its token lacks it (not elevated).
-bool EnableRestorePrivilege();
+// The backup, restore and take-ownership privileges of this process, enabled; false when its token lacks them (not
+// elevated).
+bool EnableRegistryPrivileges();
+
+// Windows keeps the keys below SYSTEM\CurrentControlSet\Enum for itself: not even an administrator may write them.
+bool BelowEnum(const std::wstring& key);
 
 // Key paths are wide, so that any name a machine holds is met exactly; the ANSI forms convert from the code page.
 std::wstring Wide(const std::string& ansi);
 std::string Ansi(const std::wstring& wide);
 
-// The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing.
+// The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing. A device key that only SYSTEM may open is
+// opened through the backup privilege.
 LONG OpenToRead(const std::wstring& key, HKEY* handle);
 LONG OpenToRead(const std::string& key, HKEY* handle);
-// The key opened for writing, made (with its parents) when missing.
-LONG CreateToWrite(const std::wstring& key, HKEY* handle);
+// The key opened for writing, made (with its parents) when missing; a key made here gets `keyClass`.
+LONG CreateToWrite(const std::wstring& key, HKEY* handle, const std::wstring& keyClass = std::wstring());
 LONG CreateToWrite(const std::string& key, HKEY* handle);
+// Gives the key the owner, group and DACL of `security`.
+LONG SetKeySecurity(const std::wstring& key, PSECURITY_DESCRIPTOR security);
 // Deletes the value; a missing key or value is no error.
 bool DeleteValue(const std::wstring& key, const std::wstring& name);
 // Deletes the key and every key below it; a missing key is no error.
