@@ -141,7 +141,7 @@ kelvo_server_ready() {
 kelvo_find_server() {
     local pid
     for pid in $(pgrep -u "$([ "$EUID" -eq 0 ] && echo "$kelvo_wine_user" || echo "$EUID")" '^wineserver'); do
-        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             echo "$pid" >"$kelvo_lock_base.server.pid"
             return 0
         fi
