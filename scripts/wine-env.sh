@@ -77,7 +77,8 @@ kelvo_display_ready() {
     fi
     rm -f "$socket" "/tmp/.X${kelvo_display#:}-lock"
     setsid Xvfb "$kelvo_display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
-    for _ in $(seq 100); do
+    # Up to 30 s: the first start on a new machine builds its caches and has taken longer than 5 s.
+    for _ in $(seq 600); do
         [ -S "$socket" ] && kelvo_record_pid xvfb -f "Xvfb $kelvo_display " && return 0
         sleep 0.05
     done
