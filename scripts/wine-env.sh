@@ -28,6 +28,12 @@ if [ "$EUID" -eq 0 ]; then
         kelvo_find_wine_user
     fi
 fi
+# Wine names files through the Unix locale's character set: without a UTF-8 one (a CI that sets no locale at all) it
+# cannot open a folder whose name is outside ASCII, such as the kit test's copy in "kit-Łukasz".
+case ${LC_ALL:-${LC_CTYPE:-${LANG:-}}} in
+*.UTF-8 | *.utf8 | *.UTF8 | *.utf-8) ;;
+*) [ -n "${LC_ALL:-}" ] || export LC_CTYPE=C.UTF-8 ;;
+esac
 # KELVO_DLL_OVERRIDES adds Wine DLL overrides for every program of the run (a Windows program cannot change them for
 # its children: Wine takes them from the Unix environment).
 kelvo_dll_overrides="mscoree,mshtml=${KELVO_DLL_OVERRIDES:+;$KELVO_DLL_OVERRIDES}"
