@@ -15,13 +15,6 @@ constexpr char kVoiceTreatAs[] = "SOFTWARE\\Classes\\CLSID\\{96749377-3391-11D2-
 constexpr char kRecordingClass[] = "{5C7D8E21-4B3A-4F0E-9A61-2E6B1D0C9F47}";
 const std::string kRecordingKey = std::string("SOFTWARE\\Classes\\CLSID\\") + kRecordingClass;
 
-std::wstring FromUtf8(const std::string& text) {
-    int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
-
 void Append32(std::string& bytes, DWORD value) {
     for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xFF);
 }
@@ -56,7 +49,8 @@ std::vector<VoiceCall> VoiceCalls(const std::string& log) {
             bool escape = line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == 'r' || line[i + 1] == 'n');
             what += escape ? (line[++i] == 'r' ? '\r' : '\n') : line[i];
         }
-        calls.push_back({static_cast<DWORD>(std::stoul(line.substr(0, blank))), machine::Ansi(FromUtf8(what))});
+        calls.push_back(
+            {static_cast<DWORD>(std::stoul(line.substr(0, blank))), machine::Ansi(machine::FromUtf8(what))});
     }
     return calls;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "MachineRegistry.h"
+
 namespace kit {
 
 namespace {
@@ -40,16 +42,7 @@ std::string Version() {
 }
 
 // The scenarios' messages are in the machine's code page; both reports are UTF-8.
-std::string Utf8(const std::string& ansi) {
-    int wide = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(wide), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &text[0], wide);
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], size, nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
-    return utf8;
-}
+std::string Utf8(const std::string& ansi) { return machine::Utf8(machine::Wide(ansi)); }
 
 // XML 1.0 allows no control characters but tab, line feed and carriage return, not even as references: a scenario's
 // message may hold any byte, and report.xml stays well-formed.

@@ -6,6 +6,24 @@
 namespace machine {
 
 namespace {
+std::wstring ToWide(const std::string& text, UINT codePage) {
+    int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    if (size > 0) ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
+std::string FromWide(const std::wstring& wide, UINT codePage) {
+    int size =
+        ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (size > 0) {
+        ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr,
+                              nullptr);
+    }
+    return text;
+}
+
 const wchar_t kEnum[] = L"SYSTEM\\CurrentControlSet\\Enum\\";
 constexpr std::size_t kEnumLength = sizeof kEnum / sizeof kEnum[0] - 1;
 
@@ -45,21 +63,11 @@ bool EnableRegistryPrivileges() {
 // Only the backup and restore privileges with REG_OPTION_BACKUP_RESTORE, which ignore the keys' security, open them.
 bool BelowEnum(const std::wstring& key) { return _wcsnicmp(key.c_str(), kEnum, kEnumLength) == 0; }
 
-std::wstring Wide(const std::string& ansi) {
-    int size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    if (size > 0) ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], size);
-    return wide;
-}
+std::wstring Wide(const std::string& ansi) { return ToWide(ansi, CP_ACP); }
+std::wstring FromUtf8(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
 
-std::string Ansi(const std::wstring& wide) {
-    int size =
-        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], size, nullptr, nullptr);
-    return ansi;
-}
+std::string Ansi(const std::wstring& wide) { return FromWide(wide, CP_ACP); }
+std::string Utf8(const std::wstring& wide) { return FromWide(wide, CP_UTF8); }
 
 // A device key Windows has seen a device at holds a Properties subkey that only SYSTEM may open; an administrator's
 // ordinary open of it is denied, and only then (the key exists) is it opened through the backup privilege.

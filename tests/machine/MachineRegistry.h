@@ -18,6 +18,9 @@ bool BelowEnum(const std::wstring& key);
 // Key paths are wide, so that any name a machine holds is met exactly; the ANSI forms convert from the code page.
 std::wstring Wide(const std::string& ansi);
 std::string Ansi(const std::wstring& wide);
+// The same in UTF-8, which the reports, the demo's transcript and the recording voice's log are written in.
+std::wstring FromUtf8(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
 
 // The key opened for reading; ERROR_FILE_NOT_FOUND when it is missing. A device key that only SYSTEM may open is
 // opened through the backup privilege.

@@ -101,14 +101,6 @@ std::string Quoted(const std::string& text) {
     return result + "\"";
 }
 
-std::string Utf8(const std::wstring& text) {
-    int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
-    return utf8;
-}
-
 void ListFiles(Transcript& transcript, const std::string& folder, const std::string& label) {
     WIN32_FIND_DATAA found;
     HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
@@ -152,7 +144,7 @@ std::string NextOwnVoice() {
     static std::size_t heard = 0;
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kUserDelayMs; ::Sleep(20)) {
         std::vector<std::string> said = SaidTexts(VoiceLog());
-        if (said.size() > heard) return Utf8(machine::Wide(said[heard++]));
+        if (said.size() > heard) return machine::Utf8(machine::Wide(said[heard++]));
     }
     return "";
 }
@@ -180,7 +172,7 @@ void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& p
     std::string text = prompt.Control(1002).Text();
     PromptReading reading = ReadPrompt(prompt);
     // What the screen reader speaks: the field's value as MSAA gives it, else the field's own text.
-    std::string shown = Utf8(reading.msaaAnswered ? reading.msaaValue : reading.fieldText);
+    std::string shown = machine::Utf8(reading.msaaAnswered ? reading.msaaValue : reading.fieldText);
     bool wait = !prompt.Control(IDOK).Visible();
     // Narrator speaks to the end; Window-Eyes only until the user closes it.
     bool heard = std::string(demo::ScreenReader(profile)) != "Window-Eyes" || (windowEyes && windowEyes->Exists());
