@@ -29,7 +29,7 @@ dist: build
 	@bash ship/make-dist.sh $(BUILD) dist
 
 # The Windows test kit beside the release: dist/kelvo-windows-tests-<version>.zip, the end-to-end scenarios for a
-# tester to run on a Windows PC with run-tests.cmd (README: Testing on Windows).
+# tester to run on a Windows PC with run-tests.cmd (docs/windows-test-kit.md).
 kit: dist
 	@bash tests/kit/make-kit.sh $(BUILD) dist dist
 
