@@ -6,6 +6,7 @@
 
 #include "afx/Dialog.h"
 #include "app/OsFamily.h"
+#include "probe/WindowEyesProcess.h"
 #include "prompts/PromptHost.h"
 #include "res/resource.h"
 
@@ -66,4 +67,5 @@ private:
     CButton m_btnReadPort;
     HICON m_hIcon;
     PromptHost& m_prompts;
+    WindowEyesProcess m_windowEyes;  // followed from the first check that finds its window
 };

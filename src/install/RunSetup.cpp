@@ -100,22 +100,29 @@ void CSetupDlg::WaitForDevice(const SetupFamily& family, std::string& registry) 
     KillTimer(TIMER_CHIME);
 }
 
-// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts. Once the user has closed
-// Window-Eyes, its screen reader, no one reads the setup's last message unless the setup speaks it itself.
+// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts. Window-Eyes is closed once its
+// process has ended, not only its window, since it still holds its braille driver and writes its settings after the
+// window is gone. Once the user has closed Window-Eyes, its screen reader, no one reads the setup's last message
+// unless the setup speaks it itself.
 void CSetupDlg::WaitForWindowEyesClosed() {
-    if (!::FindWindowA(nullptr, kWindowEyesTitle)) return;
+    if (!m_windowEyes.WindowOpen()) return;
     SetTimer(TIMER_WINDOWEYES_WATCH, kWindowEyesWatchMs);
     SetTimer(TIMER_CHIME, kChimeMs);
     do {
         m_prompts.Wait(kCloseWindowEyes);
-    } while (::FindWindowA(nullptr, kWindowEyesTitle));
+    } while (!m_windowEyes.Closed());
     KillTimer(TIMER_WINDOWEYES_WATCH);
     m_prompts.SpeakFromNowOn();
 }
 
+// The main window stays until the first prompt is up, and is hidden then. Windows lets only the foreground process
+// (or one it started, or the receiver of the last input) bring a window to the front (SetForegroundWindow, Remarks):
+// hidden at once, it would hand the foreground to another program, so that the driver installer's window and the
+// prompt after it would open behind that program, out of the screen reader's reach. Kept, it is the window Windows
+// hands the activation back to when the installer's window closes.
 void CSetupDlg::RunSetup(const SetupFamily& family) {
     m_btnBegin.EnableWindow(FALSE);
-    ShowWindow(SW_HIDE);
+    m_prompts.HideOnceShown(m_hWnd);
 
     std::string registry;  // every read of the run writes here; a failed read keeps the last value
     bool driverRegistered = family.checksDriver && ReadRegistryString(kDriverInstallKey, kDriverInstallValue, registry);

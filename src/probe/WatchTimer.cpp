@@ -7,31 +7,30 @@
 #include "probe/OutsideComponents.h"
 #include "probe/Sound.h"
 #include "probe/SourceRoot.h"
+#include "prompts/PromptDialog.h"
 
 namespace {
 constexpr char kChimeFile[] = "%s%supdate\\chimes.wav";
 
-// From the foreground window down the Z-order, ends the first prompt of this process whose title holds the
-// caution title. Windows of other programs are skipped, whatever their titles say.
-void EndFirstPrompt() {
-    DWORD self = ::GetCurrentProcessId();
-    for (HWND window = ::GetForegroundWindow(); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
-        char title[256] = "";
-        ::GetWindowTextA(window, title, sizeof title);
-        if (!std::strstr(title, kCautionTitle)) continue;
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != self) continue;
-        ::EndDialog(window, 0);
-        return;
-    }
+// Ends the first prompt of this thread whose title holds the caution title, wherever it lies in the stacking order:
+// the foreground window may lie below it (the desktop, a folder window left active) or belong to another program.
+// Only the setup's own windows are looked at, so another program's window is never ended, whatever its title says;
+// a prompt not yet shown is ended too, before the user ever meets it.
+BOOL CALLBACK EndIfPrompt(HWND window, LPARAM) {
+    char title[256] = "";
+    ::GetWindowTextA(window, title, sizeof title);
+    if (!std::strstr(title, kCautionTitle)) return TRUE;
+    CPromptDialog::End(window, 0);
+    return FALSE;
 }
+
+void EndFirstPrompt() { ::EnumThreadWindows(::GetCurrentThreadId(), EndIfPrompt, 0); }
 }  // namespace
 
 void CSetupDlg::OnTimer(UINT nIDEvent) {
     switch (nIDEvent) {
         case TIMER_WINDOWEYES_WATCH:
-            if (!::FindWindowA(nullptr, kWindowEyesTitle)) EndFirstPrompt();
+            if (m_windowEyes.Closed()) EndFirstPrompt();
             break;
         case TIMER_DEVICE_WATCH: {
             std::string port;

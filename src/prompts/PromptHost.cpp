@@ -32,10 +32,13 @@ public:
     void EndProcess() override { ::ExitProcess(kSetupExitCode); }
     void SpeakFromNowOn() override { m_voice.SpeakFromNowOn(); }
     void SpeakAfterSound(unsigned ms) override { m_voice.DelayNext(ms); }
+    void HideOnceShown(HWND window) override { m_hideOnceShown = window; }
 
 private:
     // The voice starts as the prompt opens and stops as it closes, as a screen reader follows the focus.
-    void Show(CDialog& prompt) {
+    void Show(CPromptDialog& prompt) {
+        prompt.HideOnceShown(m_hideOnceShown);
+        m_hideOnceShown = nullptr;
         m_voice.Say(PromptText());
         prompt.DoModal();
         m_voice.Silence();
@@ -44,6 +47,7 @@ private:
     CMessagePrompt m_message;
     CWaitPrompt m_wait;
     SetupVoice m_voice;
+    HWND m_hideOnceShown = nullptr;
 };
 }  // namespace
 

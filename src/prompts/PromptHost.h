@@ -1,6 +1,8 @@
 // How a flow talks to the user and ends the process; a test puts a recorder in place of the windows.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 class PromptHost {
@@ -17,6 +19,8 @@ public:
     virtual void SpeakFromNowOn() {}
     // The next prompt is spoken this much later, when a sound that plays under it has ended.
     virtual void SpeakAfterSound(unsigned ms) { (void)ms; }
+    // The window is hidden once the next prompt is up, so that the foreground passes from it to the prompt.
+    virtual void HideOnceShown(HWND window) { (void)window; }
 
     // Sets the prompt text, then shows it.
     void Tell(const std::string& message);

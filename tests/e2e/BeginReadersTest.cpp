@@ -197,7 +197,7 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowClosesThenTheEndIsSpoken
     constexpr unsigned kSoundMs = 3000;
     Install("7.11", {"users\\default"});
     WriteFileBytes(Shipped("WindowEyes.wav"), SilentWave(kSoundMs));
-    OtherWindow windowEyes("Window-Eyes");
+    WindowEyesProgram windowEyes;
     Wizard wizard(Setup());
     Window close = BeginWithPort(wizard);
     EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
@@ -263,7 +263,7 @@ TEST_F(BeginWindowEyes, ClosedAtItsRequestTheSetupSpeaksUnlessAScreenReaderRuns)
         std::vector<std::string> spoken;
         if (!row.screenReader && row.voiceInstalled) spoken.push_back(message);
 
-        OtherWindow windowEyes("Window-Eyes");
+        WindowEyesProgram windowEyes;
         Wizard wizard(Setup());
         Window main;
         StartAndBegin(wizard, main);
@@ -303,7 +303,7 @@ TEST_F(BeginWindowEyes, NoDllPlantedBesideTheSetupIsLoaded) {
         ASSERT_TRUE(::CopyFileA(dll.c_str(), (m_sandbox.Setup() + "\\" + name + ".dll").c_str(), FALSE)) << name;
     }
     Install("7.0", {"users\\default"});
-    OtherWindow windowEyes("Window-Eyes");
+    WindowEyesProgram windowEyes;
     Wizard wizard(Setup());
     Window main;
     StartAndBegin(wizard, main);
@@ -336,12 +336,12 @@ TEST_F(BeginWindowEyes, TitleThatMerelyHoldsTheNameIsNotItsWindow) {
 
 TEST_F(BeginWindowEyes, EscapeInTheClosePromptEndsWithFourAndWritesNothing) {
     Install("7.0", {"users\\default"});
-    OtherWindow windowEyes("Window-Eyes");
+    WindowEyesProgram windowEyes;
     Wizard wizard(Setup());
     EXPECT_EQ(kClosePrompt, AnswerEscape(BeginWithPort(wizard)));
     EXPECT_EQ(4u, wizard.WaitExit());
     EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI"));
-    EXPECT_TRUE(windowEyes.Exists());
+    EXPECT_TRUE(windowEyes.Running());
 }
 
 TEST_F(BeginWindowEyes, FailedSettingsUpdateStopsBeforeWindowEyes) {

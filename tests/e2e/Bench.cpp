@@ -189,11 +189,19 @@ void Window::SendClicked(int id) const {
 
 void Window::PostSysCommand(UINT command) const { ::PostMessageA(m_hwnd, WM_SYSCOMMAND, command, 0); }
 
-bool Window::WaitGone(DWORD timeoutMs) const {
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
-        if (!Exists()) return true;
+        if (condition()) return true;
     }
-    return !Exists();
+    return condition();
+}
+
+bool Window::WaitGone(DWORD timeoutMs) const {
+    return WaitUntil([this] { return !Exists(); }, timeoutMs);
+}
+
+bool Window::WaitHidden(DWORD timeoutMs) const {
+    return WaitUntil([this] { return !Visible(); }, timeoutMs);
 }
 
 std::string AnswerEnter(const Window& prompt) {
@@ -259,22 +267,31 @@ void OtherWindow::Close() {
 
 // ---------------------------------------------------------------- the program
 
-Wizard::Wizard(const StartOptions& options) : m_checkPrompts(options.checkPrompts) {
-    std::string program = options.folder + "\\" +
-                          (options.program.empty() ? std::string("Kelvo Braille display setup.exe") : options.program);
-    std::string commandLine = "\"" + program + "\"" + (options.arguments.empty() ? "" : " " + options.arguments);
-    std::string current = options.currentDirectory.empty() ? options.folder : options.currentDirectory;
+namespace {
+// Starts a program by its quoted path, with the folder given as its current directory.
+PROCESS_INFORMATION StartProgram(const std::string& program, const std::string& arguments, const std::string& current) {
+    std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    // On Windows the program may take the foreground, as when a user starts it, only if this one lets it.
-    ::AllowSetForegroundWindow(ASFW_ANY);
-    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, current.c_str(), &startup,
-                          &m_process)) {
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          current.empty() ? nullptr : current.c_str(), &startup, &process)) {
         ADD_FAILURE() << "could not start " << program << ": error " << ::GetLastError();
-        m_process = PROCESS_INFORMATION{};
+        return PROCESS_INFORMATION{};
     }
+    return process;
+}
+}  // namespace
+
+Wizard::Wizard(const StartOptions& options) : m_checkPrompts(options.checkPrompts) {
+    std::string program = options.folder + "\\" +
+                          (options.program.empty() ? std::string("Kelvo Braille display setup.exe") : options.program);
+    // On Windows the program may take the foreground, as when a user starts it, only if this one lets it.
+    if (options.grantForeground) ::AllowSetForegroundWindow(ASFW_ANY);
+    m_process = StartProgram(program, options.arguments,
+                             options.currentDirectory.empty() ? options.folder : options.currentDirectory);
 }
 
 Wizard::~Wizard() {
@@ -311,13 +328,15 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
     if (*search->title == title) search->found.push_back(hwnd);
     return TRUE;
 }
-}  // namespace
 
-std::vector<HWND> Wizard::Windows(const std::string& title) const {
-    Search search{m_process.dwProcessId, &title, {}};
+std::vector<HWND> WindowsOf(DWORD pid, const std::string& title) {
+    Search search{pid, &title, {}};
     ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+}  // namespace
+
+std::vector<HWND> Wizard::Windows(const std::string& title) const { return WindowsOf(m_process.dwProcessId, title); }
 
 Window Wizard::FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
@@ -370,6 +389,78 @@ DWORD Wizard::WaitExit(DWORD timeoutMs) {
     DWORD code = STILL_ACTIVE;
     ::GetExitCodeProcess(m_process.hProcess, &code);
     return code;
+}
+
+// ---------------------------------------------------------------- Window-Eyes' stand-in
+
+WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
+    auto argument = [](const std::string& path) { return path.empty() ? std::string("-") : "\"" + path + "\""; };
+    m_process = StartProgram(ProgramFolder() + "\\window-eyes-stand-in.exe",
+                             std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " +
+                                 argument(shutdown.savesSettings),
+                             "");
+    WaitUntil([this] {
+        std::vector<HWND> found = WindowsOf(m_process.dwProcessId, "Window-Eyes");
+        m_window = found.empty() ? nullptr : found.front();
+        return m_window || !Running();
+    });
+    EXPECT_TRUE(m_window) << "Window-Eyes' stand-in shows no window";
+}
+
+WindowEyesProgram::~WindowEyesProgram() {
+    if (!m_process.hProcess) return;
+    if (Running()) {
+        ::TerminateProcess(m_process.hProcess, 99);
+        ::WaitForSingleObject(m_process.hProcess, kTimeoutMs);
+    }
+    ::CloseHandle(m_process.hThread);
+    ::CloseHandle(m_process.hProcess);
+}
+
+bool WindowEyesProgram::Running() const {
+    return m_process.hProcess && ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+void WindowEyesProgram::Close() {
+    ::PostMessageA(m_window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Window(m_window).WaitGone()) << "Window-Eyes' stand-in kept its window";
+    m_windowGoneAt = ::GetTickCount();
+}
+
+DWORD WindowEyesProgram::WaitEnded() {
+    if (!m_process.hProcess || ::WaitForSingleObject(m_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return 0;
+    return ::GetTickCount();
+}
+
+// ---------------------------------------------------------------- keys as a keyboard gives them
+
+namespace {
+INPUT Key(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(key, 0));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+void Type(std::vector<INPUT> keys) {
+    UINT sent = ::SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+    EXPECT_EQ(keys.size(), sent) << "SendInput was refused: error " << ::GetLastError();
+}
+}  // namespace
+
+void TypeKey(WORD key) { Type({Key(key, false), Key(key, true)}); }
+
+void TypeAltKey(WORD key) { Type({Key(VK_MENU, false), Key(key, false), Key(key, true), Key(VK_MENU, true)}); }
+
+bool WaitInFront(const Window& prompt, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            return ::GetForegroundWindow() == prompt.Handle() &&
+                   prompt.Focus().Handle() == prompt.Control(1002).Handle();
+        },
+        timeoutMs);
 }
 
 }  // namespace bench

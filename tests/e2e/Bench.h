@@ -7,6 +7,7 @@
 #include "Footprint.h"
 #include "MachineFiles.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,9 @@ private:
     std::string m_root;
 };
 
+// Polls until the condition holds; false when it still does not after the time.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
+
 // --- Windows of another process, as a screen reader sees them ---
 class Window {
 public:
@@ -101,8 +105,9 @@ public:
     void SendClicked(int id) const;
     void PostSysCommand(UINT command) const;
 
-    // Waits until the window is destroyed; false on timeout.
+    // Waits until the window is destroyed, or hidden; false on timeout.
     bool WaitGone(DWORD timeoutMs = kTimeoutMs) const;
+    bool WaitHidden(DWORD timeoutMs = kTimeoutMs) const;
 
 private:
     void PostKey(WPARAM key) const;
@@ -117,6 +122,9 @@ struct StartOptions {
     std::string program;           // the program file's name in the folder (default: the setup's)
     std::string arguments;         // added after the quoted program path
     bool checkPrompts = true;      // every prompt is checked as a screen reader meets it (off when timing)
+    // Lets the program take the foreground (AllowSetForegroundWindow), as posted keys need no foreground. Off where
+    // a scenario works it as a user does, with real keys and no right granted.
+    bool grantForeground = true;
 };
 
 class Wizard {
@@ -176,6 +184,42 @@ private:
     HWND m_hwnd = nullptr;
     HANDLE m_thread = nullptr;
 };
+
+// Window-Eyes' stand-in, a program of its own (window-eyes-stand-in.exe beside this one): as a real program does when
+// it shuts down, its window is gone before its process ends.
+struct WindowEyesShutdown {
+    DWORD lingerMs = 0;         // how long its process outlives its window
+    std::string holds;          // a file it holds open until it ends, as a loaded braille driver is
+    std::string savesSettings;  // a WINEYES.INI whose brailleport it reads as it starts and writes back as it exits
+};
+
+class WindowEyesProgram {
+public:
+    explicit WindowEyesProgram(const WindowEyesShutdown& shutdown = {});
+    ~WindowEyesProgram();  // a stand-in still running is ended
+    WindowEyesProgram(const WindowEyesProgram&) = delete;
+    WindowEyesProgram& operator=(const WindowEyesProgram&) = delete;
+
+    HWND Handle() const { return m_window; }
+    bool Exists() const { return m_window && ::IsWindow(m_window); }  // its window
+    bool Running() const;                                              // its process
+    // Closes its window as its own keys would; its process ends after its shutdown. Returns when the window is gone.
+    void Close();
+    DWORD WindowGoneAt() const { return m_windowGoneAt; }
+    // Waits for its process to end; the tick it ended at, or 0 on timeout.
+    DWORD WaitEnded();
+
+private:
+    PROCESS_INFORMATION m_process{};
+    HWND m_window = nullptr;
+    DWORD m_windowGoneAt = 0;
+};
+
+// Keys as a keyboard gives them (SendInput): they go to whatever window is in the foreground.
+void TypeKey(WORD key);
+void TypeAltKey(WORD key);
+// Whether the prompt is the foreground window with the focus in its message field, within the time.
+bool WaitInFront(const Window& prompt, DWORD timeoutMs = 1000);
 
 // Answers a prompt with ENTER and waits for it to close; returns the text it showed.
 std::string AnswerEnter(const Window& prompt);

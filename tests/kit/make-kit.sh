@@ -24,7 +24,7 @@ mkdir -p "$stage/dist" "$out"
 
 e2e=$build/tests/e2e
 cp "$build/tests/kit/kelvo_kit.exe" "$e2e/kelvo_e2e.exe" "$e2e/prompt-probe.exe" "$e2e/planted-dll.dll" \
-    "$e2e/recording-voice.dll" "$stage/"
+    "$e2e/recording-voice.dll" "$e2e/window-eyes-stand-in.exe" "$e2e/windowed-installer.exe" "$stage/"
 # cmd.exe reads a batch file line by line: CRLF, as Windows writes it.
 sed 's/\r*$/\r/' "$here/run-tests.cmd" >"$stage/run-tests.cmd"
 while IFS= read -r name; do

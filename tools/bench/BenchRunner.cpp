@@ -128,7 +128,7 @@ double WindowEyesLatency(const std::string& setup) {
     demo::FindProfile("werunning", profile);
     demo::LayOut(profile);
     demo::PlugInDisplay(profile, "COM3");
-    OtherWindow windowEyes("Window-Eyes");
+    WindowEyesProgram windowEyes;
     Wizard wizard({setup, "", "", "", false});
     wizard.WaitMain().Click(1000);
     Window close = wizard.WaitPrompt();

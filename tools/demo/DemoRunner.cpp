@@ -167,7 +167,7 @@ Window NextPrompt(const Wizard& wizard, HWND previous) {
 // does what it asks (plugs in the display, closes Window-Eyes) and presses ENTER if it does not close itself.
 // Once the user has closed the screen reader it listens with, nothing is read aloud any more: the user waits
 // in silence and then presses ENTER, the one key (besides ESC) that closes a message it cannot hear.
-void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& profile, OtherWindow* windowEyes,
+void Answer(Transcript& transcript, const Window& prompt, const demo::Profile& profile, WindowEyesProgram* windowEyes,
             bool pressKeys) {
     std::string text = prompt.Control(1002).Text();
     PromptReading reading = ReadPrompt(prompt);
@@ -253,8 +253,8 @@ int main(int argc, char** argv) {
                     (profile.dolphin ? (profile.dolphinBroken ? "Dolphin without its settings folders" : "Dolphin")
                                      : "no Dolphin") +
                     ", display not plugged in.");
-    std::unique_ptr<OtherWindow> windowEyes;
-    if (profile.windowEyesRunning) windowEyes = std::make_unique<OtherWindow>("Window-Eyes");
+    std::unique_ptr<WindowEyesProgram> windowEyes;
+    if (profile.windowEyesRunning) windowEyes = std::make_unique<WindowEyesProgram>();
 
     Wizard wizard({setup, "", "", "", false});
     Window main = wizard.WaitMain();
