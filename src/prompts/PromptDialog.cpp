@@ -45,6 +45,7 @@ void CPromptDialog::OnShowWindow(UINT shown) {
 // so that hiding it hands the foreground to no other program.
 void CPromptDialog::OnShown() {
     ::SetForegroundWindow(m_hWnd);
+    HoldForeground(m_hWnd);
     if (m_hideOnceShown) ::ShowWindow(m_hideOnceShown, SW_HIDE);
     m_hideOnceShown = nullptr;
 }
@@ -55,10 +56,15 @@ void CPromptDialog::OnCancel() { End(m_hWnd, IDCANCEL); }
 
 // A prompt closes with its owner hidden, so Windows gives the activation to another program's window, and this
 // process is then neither the foreground process nor, where the watch timer closed the prompt, the receiver of the
-// last input: the next prompt would open behind, unfocused. While the prompt is still the foreground window, this
-// process may let a process set the foreground window, itself included, until the user's next input goes to another
-// program (AllowSetForegroundWindow, Remarks); the user's own settings (the foreground lock time-out) stay untouched.
-void CPromptDialog::End(HWND prompt, int result) {
+// last input: the next prompt would open behind, unfocused. Likewise when another program takes the foreground
+// without the user's input while a prompt is open. While a prompt is the foreground window, this process may let a
+// process set the foreground window, itself included, until the user's next input goes to another program
+// (AllowSetForegroundWindow, Remarks); the user's own settings (the foreground lock time-out) stay untouched.
+void CPromptDialog::HoldForeground(HWND prompt) {
     if (::GetForegroundWindow() == prompt) ::AllowSetForegroundWindow(::GetCurrentProcessId());
+}
+
+void CPromptDialog::End(HWND prompt, int result) {
+    HoldForeground(prompt);
     ::EndDialog(prompt, result);
 }

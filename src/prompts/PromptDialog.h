@@ -22,6 +22,7 @@ protected:
     CEdit m_edit;
 
 private:
+    static void HoldForeground(HWND prompt);
     void OnShowWindow(UINT shown);
     void OnShown();
 

@@ -3,6 +3,8 @@
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
 #include "BeginScenario.h"
 #include "MachineRegistry.h"
@@ -224,6 +226,82 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowClosesThenTheEndIsSpoken
     }
 }
 
+// A program that shuts down destroys its main window first and ends later: Window-Eyes still holds its braille driver
+// then, and writes its settings as it exits. The setup changes its files only once its process has ended, in either
+// family, whatever window is in the foreground meanwhile.
+TEST_F(BeginWindowEyes, ItsFilesChangeOnlyOnceItsProcessHasEnded) {
+    m_speaks = true;  // the final message is spoken; which scenario checks what
+    struct Row {
+        const char* name;
+        bool vista;
+        bool holdsDriver;
+        bool savesSettings;
+        bool foregroundBelow;  // another program's window in the foreground, below the prompt
+    };
+    const Row rows[] = {
+        {"NT family, its braille driver held 2 s after its window", false, true, false, false},
+        {"NT family, its settings written 2 s after its window", false, false, true, true},
+        {"Vista family, its braille driver held 2 s after its window", true, true, false, false},
+        {"Vista family, its settings written 2 s after its window", true, false, true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetMachine();
+        RemoveTree(kRoot);
+        m_previous = nullptr;
+        if (row.vista) {
+            SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+            SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+        }
+        SetMachineString(row.vista ? kVistaDeviceKey : kNtDeviceKey, "PortName", "COM5");
+        Install("7.0", {"users\\default"});
+        std::string ini = Folder() + "\\users\\default\\WINEYES.INI";
+        std::string driver = Folder() + "\\webrloem107.dll";
+        WriteFileBytes(ini, "[driver]\r\nbrailleport=COM1\r\n");
+        WriteFileBytes(driver, "the braille driver of an earlier version");
+
+        WindowEyesProgram windowEyes({2000, row.holdsDriver ? driver : "", row.savesSettings ? ini : ""});
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        Window close = NextPrompt(wizard);
+        EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
+        std::unique_ptr<OtherWindow> folder;
+        if (row.foregroundBelow) {
+            folder = std::make_unique<OtherWindow>("Downloads", true);
+            folder->SinkToBottom();
+        }
+        windowEyes.Close();
+        EXPECT_TRUE(close.WaitGone());
+        DWORD waited = ::GetTickCount() - windowEyes.WindowGoneAt();
+        EXPECT_FALSE(windowEyes.Running()) << "the prompt closed while Window-Eyes was still shutting down";
+        std::printf("waited %lu ms after Window-Eyes' window was gone\n", static_cast<unsigned long>(waited));
+        Window last = NextPrompt(wizard);
+        EXPECT_EQ(row.vista ? machine::Ansi(VistaDoneHeard()) : kNtDone, last.Control(kMessageField).Text());
+        AnswerEnter(last);
+        EXPECT_EQ(4u, wizard.WaitExit());
+        EXPECT_EQ("COM5", IniValue(ini, "driver", "brailleport"));
+        ExpectCopied("webrloem107.dll", driver);
+    }
+}
+
+// A window of that title whose process goes on (a folder window named so, here the bench's own) holds the user up
+// no longer than ten seconds after it has gone.
+TEST_F(BeginWindowEyes, WindowOfThatNameWhoseProcessGoesOnHoldsTheUpdateUpTenSecondsAtMost) {
+    ExpectSpeech();
+    Install("7.0", {"users\\default"});
+    OtherWindow folder("Window-Eyes");
+    Wizard wizard(Setup());
+    Window close = BeginWithPort(wizard);
+    folder.Close();
+    DWORD gone = ::GetTickCount();
+    EXPECT_FALSE(close.WaitGone(5000)) << "its process might still be shutting down";
+    EXPECT_TRUE(close.WaitGone(10000));
+    std::printf("waited %lu ms after the window was gone\n", static_cast<unsigned long>(::GetTickCount() - gone));
+    EXPECT_EQ(kNtDone, AnswerEnter(NextPrompt(wizard)));
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
 // The error message is spoken as its prompt opens, with its code, in either family, and so is the Vista family's
 // final message with its ideographic space where the code page has one; a screen reader that still runs, or a Windows
 // without speech, keeps the setup silent, and it ends as it always has.
@@ -352,6 +430,92 @@ TEST_F(BeginWindowEyes, FailedSettingsUpdateStopsBeforeWindowEyes) {
     EXPECT_EQ(std::string(kDolphinFailed) + "D2", AnswerEnter(BeginWithPort(wizard)));
     EXPECT_EQ(4u, wizard.WaitExit());
     EXPECT_FALSE(FileExists(Folder() + "\\users\\default\\WINEYES.INI"));
+}
+
+// The prompts as a user meets them on a real PC: nothing lets the setup take the foreground, the keys are a keyboard's
+// (they go to the foreground window), and each prompt must be the foreground window with the focus in its field within
+// a second of opening, also after another program had the user's keys. Under Wine every window gets the foreground it
+// asks for, so these pass whatever the setup does; on Windows (the test kit) they decide it.
+class RealInput : public BeginWindowEyes {
+protected:
+    StartOptions UserStart() const {
+        StartOptions options = Setup();
+        options.grantForeground = false;
+        return options;
+    }
+    static bool InFront(HWND window) {
+        return WaitUntil([window] { return ::GetForegroundWindow() == window; }, 1000);
+    }
+    // The main window in front, as a user's start from Explorer opens it (a click brings it where it did not), and
+    // ENTER on "Begin", which has the focus.
+    void BeginAsAUser(Wizard& wizard) {
+        Window main = wizard.WaitMain();
+        ASSERT_TRUE(main.Exists());
+        if (!InFront(main.Handle())) ClickWithTheMouse(main.Handle());
+        ASSERT_TRUE(InFront(main.Handle())) << "the main window is not in front, even after a click on it";
+        TypeKey(VK_RETURN);
+    }
+    // The next prompt, in front, answered with ENTER from the keyboard.
+    void AnswerInFront(Wizard& wizard, const std::string& text) {
+        Window prompt = NextPrompt(wizard);
+        EXPECT_EQ(text, prompt.Control(kMessageField).Text());
+        EXPECT_TRUE(WaitInFront(prompt)) << "the prompt opened behind another window: " << text;
+        TypeKey(VK_RETURN);
+        EXPECT_TRUE(prompt.WaitGone()) << "ENTER from the keyboard did not reach the prompt: " << text;
+    }
+};
+
+TEST_F(RealInput, AfterADriverInstallerWithAWindowTheNextPromptIsInFront) {
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\windowed-installer.exe").c_str(),
+                            (m_sandbox.Setup() + "\\driverfornt\\Kelvo Braille display driver.exe").c_str(), FALSE));
+    SetMachineString(kNtDeviceKey, "PortName", "COM5");
+    Wizard wizard(UserStart());
+    BeginAsAUser(wizard);
+    HWND installer = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
+    EXPECT_TRUE(InFront(installer)) << "the installer's window opened behind another window";
+    TypeKey(VK_RETURN);
+    AnswerInFront(wizard, Announcement("COM5"));
+    AnswerInFront(wizard, kFinished);
+    EXPECT_EQ(4u, wizard.WaitExit());
+}
+
+TEST_F(RealInput, AfterWindowEyesIsClosedWithItsOwnKeysTheLastPromptIsInFront) {
+    m_speaks = true;  // the final message is spoken too
+    Install("7.0", {"users\\default"});
+    SetMachineString(kNtDeviceKey, "PortName", "COM5");
+    std::string ini = Folder() + "\\users\\default\\WINEYES.INI";
+    WindowEyesProgram windowEyes({1500, Folder() + "\\webrloem107.dll", ini});
+    Wizard wizard(UserStart());
+    BeginAsAUser(wizard);
+    Window close = NextPrompt(wizard);
+    EXPECT_TRUE(WaitInFront(close));
+    ClickWithTheMouse(windowEyes.Handle());
+    EXPECT_TRUE(InFront(windowEyes.Handle())) << "a click brings Window-Eyes to the front";
+    TypeAltKey(VK_F4);
+    EXPECT_TRUE(close.WaitGone());
+    AnswerInFront(wizard, kNtDone);
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_EQ("COM5", IniValue(ini, "driver", "brailleport"));
+}
+
+// Another program takes the foreground without the user's input (as a notification can) and lies below the prompt.
+TEST_F(RealInput, WatchClosesItsPromptBelowAnotherProgramsForegroundWindowAndTheNextIsInFront) {
+    Wizard wizard(UserStart());
+    BeginAsAUser(wizard);
+    Window connect = NextPrompt(wizard);
+    EXPECT_TRUE(WaitInFront(connect));
+    OtherWindow folder("Downloads", true);
+    if (!InFront(folder.Handle())) {
+        GTEST_SKIP() << "Windows lets this program take the foreground only with the user's input, after which no "
+                        "program may take it back";
+    }
+    folder.SinkToBottom();
+    SetMachineString(kNtDeviceKey, "PortName", "COM6");
+    EXPECT_TRUE(connect.WaitGone(2000)) << "the watch timer closes it without a key";
+    AnswerInFront(wizard, Announcement("COM6"));
+    AnswerInFront(wizard, kFinished);
+    EXPECT_EQ(4u, wizard.WaitExit());
 }
 
 // The Vista family's update of the other screen reader, reached only through "Begin": its settings go to the

@@ -1,5 +1,7 @@
 // "Begin" end to end: the driver installer, the wait for the display's port with its prompts and timers, the
 // port announcement and the final message; every end with exit code 4.
+#include <memory>
+
 #include "BeginScenario.h"
 
 using namespace bench;
@@ -90,19 +92,32 @@ TEST_F(Begin, VistaFamilySkipsTheInstallerOnlyWhenTheDriverIsRegistered) {
     }
 }
 
+// The watch finds its prompt wherever the foreground window lies: the prompt itself, or another program's window left
+// in the foreground below it, as the desktop is.
 TEST_F(Begin, NtConnectPromptClosesByItselfOnceThePortIsRegistered) {
-    Wizard wizard(Setup());
-    Window main;
-    StartAndBegin(wizard, main);
-    Window connect = NextPrompt(wizard);
-    EXPECT_EQ(kNtConnect, connect.Control(kMessageField).Text());
-    EXPECT_EQ(connect.Control(kMessageField).Handle(), connect.Focus().Handle());
-    EXPECT_TRUE(wizard.Running());
-    SetMachineString(kNtDeviceKey, "PortName", "COM6");
-    EXPECT_TRUE(connect.WaitGone(2000)) << "the watch timer closes it without a key";
-    EXPECT_EQ(Announcement("COM6"), Next(wizard));
-    EXPECT_EQ(kFinished, Next(wizard));
-    EXPECT_EQ(4u, wizard.WaitExit());
+    for (bool foregroundBelow : {false, true}) {
+        SCOPED_TRACE(foregroundBelow ? "another program's window in the foreground, below the prompt" : "in front");
+        ResetMachine();
+        m_previous = nullptr;
+        Wizard wizard(Setup());
+        Window main;
+        StartAndBegin(wizard, main);
+        Window connect = NextPrompt(wizard);
+        EXPECT_EQ(kNtConnect, connect.Control(kMessageField).Text());
+        EXPECT_EQ(connect.Control(kMessageField).Handle(), connect.Focus().Handle());
+        EXPECT_TRUE(wizard.Running());
+        std::unique_ptr<OtherWindow> folder;
+        if (foregroundBelow) {
+            folder = std::make_unique<OtherWindow>("Downloads", true);
+            folder->SinkToBottom();
+            ASSERT_EQ(folder->Handle(), ::GetForegroundWindow());
+        }
+        SetMachineString(kNtDeviceKey, "PortName", "COM6");
+        EXPECT_TRUE(connect.WaitGone(2000)) << "the watch timer closes it without a key";
+        EXPECT_EQ(Announcement("COM6"), Next(wizard));
+        EXPECT_EQ(kFinished, Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit());
+    }
 }
 
 TEST_F(Begin, VistaConnectPromptWaitsForEnterWhenOnlyTheVistaKeyAppears) {

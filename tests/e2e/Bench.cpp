@@ -256,6 +256,10 @@ OtherWindow::OtherWindow(const std::string& title, bool foreground) {
     if (m_hwnd && foreground) ::SetForegroundWindow(m_hwnd);
 }
 
+void OtherWindow::SinkToBottom() const {
+    ::SetWindowPos(m_hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 void OtherWindow::Close() {
     if (!m_thread) return;
     ::PostThreadMessageA(::GetThreadId(m_thread), WM_APP, 0, 0);
@@ -395,10 +399,10 @@ DWORD Wizard::WaitExit(DWORD timeoutMs) {
 
 WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
     auto argument = [](const std::string& path) { return path.empty() ? std::string("-") : "\"" + path + "\""; };
-    m_process = StartProgram(ProgramFolder() + "\\window-eyes-stand-in.exe",
-                             std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " +
-                                 argument(shutdown.savesSettings),
-                             "");
+    m_process = StartProgram(
+        ProgramFolder() + "\\window-eyes-stand-in.exe",
+        std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " + argument(shutdown.savesSettings),
+        "");
     WaitUntil([this] {
         std::vector<HWND> found = WindowsOf(m_process.dwProcessId, "Window-Eyes");
         m_window = found.empty() ? nullptr : found.front();
@@ -435,6 +439,15 @@ DWORD WindowEyesProgram::WaitEnded() {
 // ---------------------------------------------------------------- keys as a keyboard gives them
 
 namespace {
+INPUT Mouse(DWORD flags, LONG x = 0, LONG y = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = x;
+    input.mi.dy = y;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
 INPUT Key(WORD key, bool up) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -453,6 +466,18 @@ void Type(std::vector<INPUT> keys) {
 void TypeKey(WORD key) { Type({Key(key, false), Key(key, true)}); }
 
 void TypeAltKey(WORD key) { Type({Key(VK_MENU, false), Key(key, false), Key(key, true), Key(VK_MENU, true)}); }
+
+// In the title bar, where a click activates a window and presses none of its buttons.
+void ClickWithTheMouse(HWND window) {
+    RECT area{};
+    ::GetWindowRect(window, &area);
+    int top = area.top + ::GetSystemMetrics(SM_CYFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2;
+    // Absolute coordinates run from 0 to 65535 across the primary screen.
+    LONG x = ((area.left + area.right) / 2) * 65535 / ::GetSystemMetrics(SM_CXSCREEN);
+    LONG y = top * 65535 / ::GetSystemMetrics(SM_CYSCREEN);
+    Type(
+        {Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y), Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)});
+}
 
 bool WaitInFront(const Window& prompt, DWORD timeoutMs) {
     return WaitUntil(

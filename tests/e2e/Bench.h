@@ -179,6 +179,8 @@ public:
     bool Exists() const { return m_hwnd && ::IsWindow(m_hwnd); }
     // Destroys the window and ends its thread.
     void Close();
+    // Moves the window below every other window; it stays the foreground window, as the desktop does.
+    void SinkToBottom() const;
 
 private:
     HWND m_hwnd = nullptr;
@@ -202,7 +204,7 @@ public:
 
     HWND Handle() const { return m_window; }
     bool Exists() const { return m_window && ::IsWindow(m_window); }  // its window
-    bool Running() const;                                              // its process
+    bool Running() const;                                             // its process
     // Closes its window as its own keys would; its process ends after its shutdown. Returns when the window is gone.
     void Close();
     DWORD WindowGoneAt() const { return m_windowGoneAt; }
@@ -218,6 +220,8 @@ private:
 // Keys as a keyboard gives them (SendInput): they go to whatever window is in the foreground.
 void TypeKey(WORD key);
 void TypeAltKey(WORD key);
+// A click of the left mouse button in a window's title bar, as the user's mouse gives it.
+void ClickWithTheMouse(HWND window);
 // Whether the prompt is the foreground window with the focus in its message field, within the time.
 bool WaitInFront(const Window& prompt, DWORD timeoutMs = 1000);
 
