@@ -104,7 +104,7 @@ std::string DescribeWindows(bool elevated) {
 }
 
 std::string Line(const Outcome& outcome) {
-    static const char* const kWords[] = {"FAILED", "passed", "skipped"};
+    static const char* const kWords[] = {"FAILED", "passed", "skipped"};  // in the order of Verdict
     std::string line = std::string(kWords[static_cast<int>(outcome.verdict)]) + "  " + outcome.name + "  " +
                        Seconds(outcome.seconds) + " s";
     return outcome.verdict == Verdict::passed ? line : line + "  " + outcome.message;
