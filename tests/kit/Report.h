@@ -1,4 +1,5 @@
-// What a run found: the Windows it ran on and a line per scenario, as report.txt and as JUnit XML (report.xml).
+// What a run found: the Windows it ran on, its screen reader and a line per scenario, as report.txt and as JUnit XML
+// (report.xml).
 #pragma once
 
 #include <string>
@@ -12,7 +13,15 @@ namespace kit {
 // version where Wine runs it). Read before any scenario changes the product name.
 std::string DescribeWindows(bool elevated);
 
-// Both reports into `folder`; the text ends with the line "N passed, M failed". False when one could not be written.
-bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<Outcome>& outcomes);
+// A scenario's line, in report.txt as on the console: "skipped  Suite.Scenario  0.1 s  its reason".
+std::string Line(const Outcome& outcome);
+
+// "N passed, M failed, K skipped": the closing line of the run.
+std::string Tally(const std::vector<Outcome>& outcomes);
+
+// Both reports into `folder`: first the Windows, then the screen reader's lines; the text ends with the tally. False
+// when one could not be written.
+bool WriteReports(const std::wstring& folder, const std::string& windows, const std::vector<std::string>& screenReader,
+                  const std::vector<Outcome>& outcomes);
 
 }  // namespace kit

@@ -158,19 +158,17 @@ std::string Trimmed(std::string line) {
     return first == std::string::npos ? "" : line.substr(first);
 }
 
-// GoogleTest writes "file:line: Failure" (or "Skipped") and the message on the lines after it.
-std::string FirstMessage(const std::string& output) {
+// GoogleTest writes "file:line: Failure" (or "Skipped", the `kind`) and the message on the lines after it.
+std::string FirstMessage(const std::string& output, const std::string& kind) {
     std::istringstream lines(output);
     std::string line;
     bool next = false;
     while (std::getline(lines, line)) {
         line = Trimmed(line);
-        // ADD_FAILURE and FAIL write "Failed" alone and their message on the next line.
-        if (next && !line.empty() && line != "Failed") return line;
+        // ADD_FAILURE and FAIL write "Failed" alone and their message on the next line; a bare GTEST_SKIP none.
+        if (next && !line.empty() && line != "Failed") return line.compare(0, 3, "[  ") == 0 ? "" : line;
         std::size_t at = line.rfind(": ");
-        if (at != std::string::npos && (line.substr(at) == ": Failure" || line.substr(at) == ": Skipped")) {
-            next = true;
-        }
+        if (at != std::string::npos && line.substr(at + 2) == kind) next = true;
     }
     return "";
 }
@@ -208,19 +206,27 @@ Outcome RunScenario(const std::wstring& program, const std::string& name, const 
                       limitSeconds * 1000);
     outcome.seconds = (::GetTickCount() - start) / 1000.0;
     std::string output = machine::ReadFileBytes(log);
-    outcome.passed = ended.started && !ended.timedOut && ended.exitCode == 0 &&
-                     output.find("[  PASSED  ] 1 test.") != std::string::npos &&
-                     output.find("[  SKIPPED ]") == std::string::npos;
-    if (outcome.passed) return outcome;
+    bool ran = ended.started && !ended.timedOut && ended.exitCode == 0;
+    // GoogleTest counts a scenario with a failure besides its skip as failed, and exits 1.
+    if (ran && output.find("[  SKIPPED ] 1 test,") != std::string::npos &&
+        output.find("[  FAILED  ]") == std::string::npos) {
+        outcome.verdict = Verdict::skipped;
+        outcome.message = FirstMessage(output, "Skipped");
+        if (outcome.message.empty()) outcome.message = "no reason given";
+        return outcome;
+    }
+    if (ran && output.find("[  PASSED  ] 1 test.") != std::string::npos &&
+        output.find("[  SKIPPED ]") == std::string::npos) {
+        outcome.verdict = Verdict::passed;
+        return outcome;
+    }
     outcome.output = output;
-    std::string first = FirstMessage(output);
+    std::string first = FirstMessage(output, "Failure");
     if (!ended.started) {
         outcome.message = "could not be started";
     } else if (ended.timedOut) {
         outcome.message =
             "timed out after " + std::to_string(limitSeconds) + " s" + (first.empty() ? "" : ": " + first);
-    } else if (output.find("[  SKIPPED ]") != std::string::npos) {
-        outcome.message = "skipped: " + first;
     } else if (!first.empty()) {
         outcome.message = first;
     } else {

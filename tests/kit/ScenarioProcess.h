@@ -6,11 +6,14 @@
 
 namespace kit {
 
+// A scenario that GTEST_SKIP ended (its body found nothing to check on this PC) neither passed nor failed.
+enum class Verdict { failed, passed, skipped };
+
 struct Outcome {
-    std::string name;     // Suite.Scenario
-    bool passed = false;  // a skipped scenario has not passed
+    std::string name;  // Suite.Scenario
+    Verdict verdict = Verdict::failed;
     double seconds = 0;
-    std::string message;  // for a failure: its first message
+    std::string message;  // for a failure: its first message; for a skip: its reason
     std::string output;   // for a failure: all the scenario wrote
 };
 
