@@ -6,7 +6,9 @@
 #include "ScreenReader.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace bench {
@@ -294,16 +296,29 @@ bool Wizard::Running() const {
 
 namespace {
 struct Search {
-    DWORD pid;
+    std::vector<DWORD> pids;
     const std::string* title;
     std::vector<HWND> found;
 };
+
+// The program and the processes it started: the one-file release's windows are those of the setup it runs.
+std::vector<DWORD> ProgramAndChildren(DWORD program) {
+    std::vector<DWORD> pids{program};
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == program) pids.push_back(entry.th32ProcessID);
+    }
+    if (snapshot != INVALID_HANDLE_VALUE) ::CloseHandle(snapshot);
+    return pids;
+}
 
 BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid) return TRUE;
+    if (std::find(search->pids.begin(), search->pids.end(), pid) == search->pids.end()) return TRUE;
     wchar_t wide[512] = L"";
     ::GetWindowTextW(hwnd, wide, 512);
     char title[1024] = "";
@@ -314,7 +329,7 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
 }  // namespace
 
 std::vector<HWND> Wizard::Windows(const std::string& title) const {
-    Search search{m_process.dwProcessId, &title, {}};
+    Search search{ProgramAndChildren(m_process.dwProcessId), &title, {}};
     ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
