@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <functional>
 #include <set>
 
 #include "BeginScenario.h"
@@ -118,6 +119,19 @@ protected:
         return {Downloads(), "", Downloaded().substr(Downloads().size() + 1), "", true};
     }
 
+    // A whole "Begin" with the display at COM3, to the setup's exit code 4 handed back; `whileRunning` runs once the
+    // main window is open.
+    void BeginToTheEnd(
+        Wizard& wizard, const std::function<void()>& whileRunning = [] {}) {
+        SetMachineString(kNtDeviceKey, "PortName", "COM3");
+        Window main;
+        StartAndBegin(wizard, main);
+        whileRunning();
+        EXPECT_EQ(Announcement("COM3"), Next(wizard));
+        EXPECT_EQ(kFinished, Next(wizard));
+        EXPECT_EQ(4u, wizard.WaitExit()) << "the setup's exit code, handed back";
+    }
+
     std::string m_program;
     std::set<std::string> m_before;
 };
@@ -125,19 +139,16 @@ protected:
 // Run on a Windows PC by the kit, this shows what Wine cannot: the DACL that Windows enforces, read back as Windows
 // keeps it. Under Wine it shows that the folder is made with that DACL and taken away, in both Windows.
 TEST_F(OneFile, BeginFromADownloadFolderRunsFromAnAdminOnlyFolderThatIsGoneAfterwards) {
-    SetMachineString(kNtDeviceKey, "PortName", "COM3");
     Wizard wizard(FromDownloads());
-    Window main;
-    StartAndBegin(wizard, main);
-    std::string folder = NewFolder(m_before, UnpackFolders());
-    ASSERT_NE("", folder) << "one new folder below " << TempFolder();
-    std::string name = folder.substr(folder.rfind('\\') + 1);
-    EXPECT_EQ(38u, name.size()) << name << ": kelvo- and 128 random bits";
-    EXPECT_EQ(std::string::npos, name.find_first_not_of("kelvo-0123456789abcdef")) << name;
-    ExpectAdminOnly(folder);
-    EXPECT_EQ(Announcement("COM3"), Next(wizard));
-    EXPECT_EQ(kFinished, Next(wizard));
-    EXPECT_EQ(4u, wizard.WaitExit()) << "the setup's exit code, handed back";
+    std::string folder;
+    BeginToTheEnd(wizard, [&] {
+        folder = NewFolder(m_before, UnpackFolders());
+        ASSERT_NE("", folder) << "one new folder below " << TempFolder();
+        std::string name = folder.substr(folder.rfind('\\') + 1);
+        EXPECT_EQ(38u, name.size()) << name << ": kelvo- and 128 random bits";
+        EXPECT_EQ(std::string::npos, name.find_first_not_of("kelvo-0123456789abcdef")) << name;
+        ExpectAdminOnly(folder);
+    });
     EXPECT_EQ(Lower(folder + "\t\"" + folder + "\\driverfornt\\Kelvo Braille display driver.exe\"\r\n"),
               Lower(InstallerRuns()))
         << "started by its quoted path from the unpacked setup's folder";
@@ -194,13 +205,8 @@ TEST_F(OneFile, NoDllPlantedBesideItIsLoaded) {
     for (const std::string& name : planted) {
         ASSERT_TRUE(::CopyFileA(dll.c_str(), (Downloads() + "\\" + name + ".dll").c_str(), FALSE)) << name;
     }
-    SetMachineString(kNtDeviceKey, "PortName", "COM3");
     Wizard wizard(FromDownloads());
-    Window main;
-    StartAndBegin(wizard, main);
-    EXPECT_EQ(Announcement("COM3"), Next(wizard));
-    EXPECT_EQ(kFinished, Next(wizard));
-    EXPECT_EQ(4u, wizard.WaitExit());
+    BeginToTheEnd(wizard);
     for (const std::string& name : planted) {
         EXPECT_FALSE(FileExists(Downloads() + "\\" + name + ".dll.loaded")) << name << ".dll was loaded";
     }

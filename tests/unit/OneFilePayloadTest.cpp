@@ -50,6 +50,16 @@ protected:
     CSystemCrypto m_crypto;
 };
 
+// An empty folder of this name in the temporary folder.
+std::string FreshFolder(const char* name) {
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + name;
+    machine::RemoveTree(folder);
+    EXPECT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+    return folder;
+}
+
 std::string ListFiles(const std::string& folder, const std::string& below = "") {
     std::string listing;
     WIN32_FIND_DATAA found;
@@ -71,11 +81,7 @@ std::string ListFiles(const std::string& folder, const std::string& below = "") 
 
 TEST_F(OneFilePayload, WholeItUnpacksIntoTheShippedFilesByteForByte) {
     ASSERT_TRUE(PayloadIntact(m_crypto, m_payload));
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "kelvo-payload-test";
-    machine::RemoveTree(folder);
-    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    std::string folder = FreshFolder("kelvo-payload-test");
     DWORD error = 0;
     std::wstring wide(folder.begin(), folder.end());
     EXPECT_TRUE(ExtractCabinet(m_payload.data, m_payload.size, wide, &error)) << "error " << error;
@@ -119,11 +125,7 @@ TEST_F(OneFilePayload, DamagedOrCutShortAnywhereIsRefused) {
 
 // Were a cabinet cut short to pass the check (a build's mistake), the reader still writes no whole file from it.
 TEST_F(OneFilePayload, CabinetCutShortFailsToUnpack) {
-    char temp[MAX_PATH] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "kelvo-payload-cut";
-    machine::RemoveTree(folder);
-    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    std::string folder = FreshFolder("kelvo-payload-cut");
     DWORD error = 0;
     EXPECT_FALSE(
         ExtractCabinet(m_payload.data, m_payload.size / 2, std::wstring(folder.begin(), folder.end()), &error));
