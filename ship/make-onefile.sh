@@ -4,7 +4,7 @@
 # Usage: make-onefile.sh <pieces folder> <shipped folder> <file listing the shipped files, one a line> <program to write>
 set -euo pipefail
 
-pieces=$1 dist=$2 list=$3 out=$4
+pieces=$(cd "$1" && pwd) dist=$2 list=$3 out=$4 # absolute: windres runs in a folder of its own
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # shellcheck source=/dev/null
