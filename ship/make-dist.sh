@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lays out a release from a build: its shipped folder with the vendor's files in place of the stand-ins, signed
-# when a certificate is given, the zip of it, and release.txt listing every shipped file. A refusal leaves no folder
+# when a certificate is given, the zip of it, the one-file program that carries it, and release.txt listing them.
+# A refusal leaves no folder
 # at all, not even an older one, so that nothing half-made is taken for a release; only a refusal of the settings
 # themselves comes before anything is removed, since an input may lie inside the folder to write.
 # Usage: [VENDOR_FILES=folder] [SIGN_PFX=file SIGN_PASS_FILE=file [SIGN_CA_FILE=file]
@@ -74,10 +75,25 @@ if [ -n "${SIGN_PFX:-}" ]; then
         "${SIGN_TIMESTAMP_URL:-}" "${ours[@]}"
 fi
 bash "$ship/make-zip.sh" "$partial" "$shipped" "$partial/$zip"
-bash "$ship/release-list.sh" "$partial" "$partial/$zip" "$state/origins" >"$partial/release.txt"
+
+# The one-file program: the same files, signed ones included, as the payload of a program of its own (linked from the
+# pieces the build left beside the zip), which is signed after them, so that its signature covers every byte it carries.
+onefile=${zip%.zip}.exe
+mkdir "$state/onefile"
+bash "$ship/make-onefile.sh" "$build/dist-zip/onefile" "$partial" "$shipped" "$state/onefile/$onefile" \
+    >"$state/onefile.log" 2>&1 || {
+    echo "make dist: the one-file program could not be made: $(grep -v '^$' "$state/onefile.log" | tail -1)" >&2
+    exit 1
+}
+if [ -n "${SIGN_PFX:-}" ]; then
+    bash "$ship/sign-dist.sh" "$state/onefile" "$SIGN_PFX" "${SIGN_PASS_FILE:-}" "${SIGN_CA_FILE:-}" \
+        "${SIGN_TIMESTAMP_URL:-}" "$onefile"
+fi
+cp "$state/onefile/$onefile" "$partial/$onefile"
+bash "$ship/release-list.sh" "$partial" "$partial/$zip" "$state/origins" "$partial/$onefile" >"$partial/release.txt"
 
 mv "$partial" "$out"
-echo "$out/ is ready: $zip, release.txt"
+echo "$out/ is ready: $zip, $onefile (the same files as one program), release.txt"
 if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
     echo "time-stamped: each signature holds the time it was made, so no two such releases are the same bytes"
 elif [ -n "${SIGN_PFX:-}" ]; then

@@ -5,4 +5,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 win() { local p=$1; echo "Z:${p//\//\\}"; }
 export KELVO_WINE_HOME=$build/wine
-"$root/scripts/wine-run" "$build/tools/kelvo_benchmark.exe" "$(win "$build/dist")" "$(win "$build/tools")"
+"$root/scripts/wine-run" "$build/tools/kelvo_benchmark.exe" "$(win "$build/dist")" "$(win "$build/tools")" \
+    "$(win "$build/dist-zip")"

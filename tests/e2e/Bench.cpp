@@ -6,7 +6,9 @@
 #include "ScreenReader.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace bench {
@@ -315,16 +317,29 @@ bool Wizard::Running() const {
 
 namespace {
 struct Search {
-    DWORD pid;
+    std::vector<DWORD> pids;
     const std::string* title;
     std::vector<HWND> found;
 };
+
+// The program and the processes it started: the one-file release's windows are those of the setup it runs.
+std::vector<DWORD> ProgramAndChildren(DWORD program) {
+    std::vector<DWORD> pids{program};
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == program) pids.push_back(entry.th32ProcessID);
+    }
+    if (snapshot != INVALID_HANDLE_VALUE) ::CloseHandle(snapshot);
+    return pids;
+}
 
 BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid) return TRUE;
+    if (std::find(search->pids.begin(), search->pids.end(), pid) == search->pids.end()) return TRUE;
     wchar_t wide[512] = L"";
     ::GetWindowTextW(hwnd, wide, 512);
     char title[1024] = "";
@@ -333,14 +348,16 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
     return TRUE;
 }
 
-std::vector<HWND> WindowsOf(DWORD pid, const std::string& title) {
-    Search search{pid, &title, {}};
+std::vector<HWND> WindowsOf(const std::vector<DWORD>& pids, const std::string& title) {
+    Search search{pids, &title, {}};
     ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 }  // namespace
 
-std::vector<HWND> Wizard::Windows(const std::string& title) const { return WindowsOf(m_process.dwProcessId, title); }
+std::vector<HWND> Wizard::Windows(const std::string& title) const {
+    return WindowsOf(ProgramAndChildren(m_process.dwProcessId), title);
+}
 
 Window Wizard::FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
@@ -404,7 +421,7 @@ WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
         std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " + argument(shutdown.savesSettings),
         "");
     WaitUntil([this] {
-        std::vector<HWND> found = WindowsOf(m_process.dwProcessId, "Window-Eyes");
+        std::vector<HWND> found = WindowsOf({m_process.dwProcessId}, "Window-Eyes");
         m_window = found.empty() ? nullptr : found.front();
         return m_window || !Running();
     });

@@ -23,7 +23,7 @@ fail() {
 zip=$(bash "$source/tests/kit/make-kit.sh" "$build" "$build/dist" "$work" | tail -1)
 (cd "$work/kit" && unzip -q "$zip")
 for file in run-tests.cmd kelvo_kit.exe kelvo_e2e.exe prompt-probe.exe planted-dll.dll recording-voice.dll \
-    "dist/Kelvo Braille display setup.exe"; do
+    "dist/Kelvo Braille display setup.exe" "$(basename "$zip" | sed 's/^kelvo-windows-tests-/kelvo-setup-/; s/\.zip$/.exe/')"; do
     [ -f "$work/kit/$file" ] || fail "the zip lacks $file"
 done
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Packs the Windows test kit: the runner and run-tests.cmd, the end-to-end program with its helpers, and the shipped
-# folder it tests, as one reproducible zip named after the release's version.
+# Packs the Windows test kit: the runner and run-tests.cmd, the end-to-end program with its helpers, the shipped
+# folder it tests and the one-file release of it, as one reproducible zip named after the release's version.
 # Usage: make-kit.sh <build folder> <shipped folder> <folder to write the zip into>
 set -euo pipefail
 
@@ -25,6 +25,9 @@ mkdir -p "$stage/dist" "$out"
 e2e=$build/tests/e2e
 cp "$build/tests/kit/kelvo_kit.exe" "$e2e/kelvo_e2e.exe" "$e2e/prompt-probe.exe" "$e2e/planted-dll.dll" \
     "$e2e/recording-voice.dll" "$e2e/window-eyes-stand-in.exe" "$e2e/windowed-installer.exe" "$stage/"
+# The one-file release beside the scenarios that run it: the release's own when the shipped folder is a release's.
+onefile=kelvo-setup-$version.exe
+if [ -f "$shipped/$onefile" ]; then cp "$shipped/$onefile" "$stage/"; else cp "$build/dist-zip/$onefile" "$stage/"; fi
 # cmd.exe reads a batch file line by line: CRLF, as Windows writes it.
 sed 's/\r*$/\r/' "$here/run-tests.cmd" >"$stage/run-tests.cmd"
 while IFS= read -r name; do

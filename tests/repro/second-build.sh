@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the shipped folder and its zip a second time, in a scratch folder at another path, with another umask,
-# time zone and locale, and compares every shipped file and the zip byte for byte with the main build's; then lays
+# Builds the shipped folder, its zip and the one-file program a second time, in a scratch folder at another path, with another umask,
+# time zone and locale, and compares every shipped file, the zip and the one-file program byte for byte with the main build's; then lays
 # out a release with the same vendor's files from each build and compares the two releases byte for byte.
 # Usage: second-build.sh <source tree> <toolchain file> <build type> <main build folder>
 set -euo pipefail
@@ -17,7 +17,7 @@ zip_name=$(basename "$main_zip")
 # What differs between machines: the umask (the copies' modes), the time zone (zip's local times), the locale.
 if ! (umask 027 && export TZ=Pacific/Chatham LC_ALL=C.UTF-8 &&
     cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" &&
-    cmake --build "$build" --target dist_zip -j 2) >"$scratch/build.log" 2>&1; then
+    cmake --build "$build" --target dist_zip kelvo_onefile -j 2) >"$scratch/build.log" 2>&1; then
     tail -n 40 "$scratch/build.log"
     echo "FAIL: the second build failed"
     exit 1
@@ -71,6 +71,11 @@ else
     fi
 fi
 
+# The one-file program, which carries the same files: the same bytes too.
+onefile=${zip_name%.zip}.exe
+cmp -s "$main_build/dist-zip/$onefile" "$build/dist-zip/$onefile" ||
+    fail "differs: $onefile (or missing from a build)"
+
 # The same vendor's files give the same release from either build: folder, zip and release.txt.
 vendor=$scratch/vendor
 mkdir -p "$vendor/Update/WindowEyes7" "$vendor/updatedolphin/kelvo"
@@ -93,5 +98,5 @@ if [ "$failures" -ne 0 ]; then
     echo "$failures difference(s) between the main build and a second build of the same sources"
     exit 1
 fi
-echo "a second build in $build gives the same $(wc -l <"$scratch/main.txt") shipped files and $zip_name, and the same release"
+echo "a second build in $build gives the same $(wc -l <"$scratch/main.txt") shipped files, $zip_name and $onefile, and the same release"
 echo "with the vendor's files"

@@ -4,7 +4,8 @@
 # throwaway code-signing certificate under a throwaway intermediate and root. Our setup and the vendor's unsigned
 # programs verify against that root, the installer keeps its maker's signature byte for byte, every vendor file ships
 # byte for byte under the setup's name for it, the zip holds exactly the signed folder, release.txt lists each file
-# with its SHA-256, neither a stand-in nor a stale file of the build's folder ships, and a second release of the same
+# with its SHA-256 (the one-file program too, signed, whose cabinet holds exactly the signed folder), neither a stand-in
+# nor a stale file of the build's folder ships, and a second release of the same
 # inputs is the same bytes. Every refusal is a row of one table: each names its cause, leaves no folder (or, for an
 # input inside it, leaves it untouched) and prints nothing but make dist's errors. Under Wine, one Window-Eyes and
 # one Dolphin scenario run from the release: the vendor's files land in the screen readers' folders byte for byte.
@@ -247,8 +248,9 @@ verify() { # <program> <root>
         fail "$1 does not verify against the $2's certificate: $(grep -i -m2 'fail\|error\|mismatch' "$work/verify.log")"
     grep -q "SHA256" "$work/verify.log" || fail "$1 is not signed with SHA-256"
 }
+zip=$(cd "$dist" && ls ./*.zip) onefile=$(cd "$dist" && ls kelvo-setup-*.exe)
 for program in "Kelvo Braille display setup.exe" update/webrloem107.dll update/bdisplay.exe \
-    updatedolphin/kelvo/KELVO.dll; do
+    updatedolphin/kelvo/KELVO.dll "$onefile"; do
     verify "$program" root
 done
 for family in driverforvista driverfornt; do
@@ -273,13 +275,24 @@ while IFS=$'\t' read -r name size sha origin signature; do
     [ "$signature" = "$expected" ] || fail "release.txt: $name is '$signature', not '$expected'"
 done < <(grep -v '^#' "$list")
 
-# The zip holds exactly the signed folder.
-zip=$(cd "$dist" && ls ./*.zip)
-mkdir "$work/unzipped"
+# The zip, and the cabinet inside the one-file program (found by its header, which gives its length), hold exactly
+# the signed folder.
+mkdir "$work/unzipped" "$work/uncabbed"
 (cd "$work/unzipped" && unzip -q "$dist/$zip")
-diff -r -q -x '*.zip' -x release.txt "$dist" "$work/unzipped" >"$work/zip.log" ||
-    fail "the zip is not the signed folder: $(cat "$work/zip.log")"
+python3 - "$dist/$onefile" "$work/payload.cab" <<'PYTHON'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+start = data.find(b"MSCF\0\0\0\0")
+open(sys.argv[2], "wb").write(data[start:start + struct.unpack_from("<I", data, start + 8)[0]] if start >= 0 else b"")
+PYTHON
+(cd "$work/uncabbed" && gcab -x "$work/payload.cab" >/dev/null 2>&1) || fail "$onefile carries no readable cabinet"
+for unpacked in unzipped uncabbed; do
+    diff -r -q -x '*.zip' -x release.txt -x "$onefile" "$dist" "$work/$unpacked" >"$work/zip.log" ||
+        fail "the $unpacked files are not the signed folder: $(cat "$work/zip.log")"
+done
 grep -qF "$(sha256sum "$dist/$zip" | cut -d ' ' -f 1)" "$list" || fail "release.txt does not give the zip's SHA-256"
+grep -qF "# $onefile  $(stat -c %s "$dist/$onefile") bytes  SHA-256 $(sha256sum "$dist/$onefile" | cut -d ' ' -f 1)  signed here (/CN=Kelvo release check)" "$list" ||
+    fail "release.txt does not give $onefile's size, SHA-256 and signature"
 
 # Under Wine, from the release: the vendor's Window-Eyes and Dolphin files land in the screen readers' folders.
 chmod -R a+rX "$work"

@@ -1,8 +1,9 @@
 // make bench: the setup measured side by side with its baselines in one run, printed as a table.
 // Cold start to the main window against the same window opened from the setup's own resources and manifest by a
 // program that does nothing else, and against a minimal dialog built with the same flags; the watch timers'
-// latencies against their periods; CPU time while waiting; the program's size.
-// Usage: kelvo_benchmark.exe SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER
+// latencies against their periods; CPU time while waiting; the program's size. The one-file release (in
+// ONE-FILE-FOLDER, beside the zip) started to the same main window against the setup started directly, and its size
+// against the zip's. Usage: kelvo_benchmark.exe SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER
 #include <windows.h>
 
 #include <algorithm>
@@ -155,20 +156,34 @@ double FileKb(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: kelvo_benchmark SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER\n");
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: kelvo_benchmark SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER\n");
         return 2;
     }
     std::string setup = "C:\\Kelvo setup";
     RemoveTree(setup);
     CopyTree(argv[1], setup);
     std::string minimal = argv[2];
+    std::string oneFile = "C:\\Kelvo download";
+    RemoveTree(oneFile);
+    MakeFolders(oneFile);
+    WIN32_FIND_DATAA found;
+    HANDLE find = ::FindFirstFileA((std::string(argv[3]) + "\\kelvo-setup-*.exe").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "no kelvo-setup-*.exe in %s\n", argv[3]);
+        return 2;
+    }
+    ::FindClose(find);
+    std::string oneFileExe = found.cFileName;
+    std::string zip = oneFileExe.substr(0, oneFileExe.size() - 4) + ".zip";
+    ::CopyFileA((std::string(argv[3]) + "\\" + oneFileExe).c_str(), (oneFile + "\\" + oneFileExe).c_str(), FALSE);
     ResetMachine();
 
     std::string setupExe = "\"" + setup + "\\Kelvo Braille display setup.exe\"";
-    std::vector<double> wizardStarts, sameStarts, minimalStarts;
+    std::vector<double> wizardStarts, sameStarts, minimalStarts, oneFileStarts;
     for (int i = 0; i < kStarts; ++i) {  // interleaved, so all see the same machine
         wizardStarts.push_back(ColdStart(setup, "", "setup 3.09.12.16"));
+        oneFileStarts.push_back(ColdStart(oneFile, oneFileExe, "setup 3.09.12.16"));
         sameStarts.push_back(ColdStart(minimal, "kelvo_same_resources.exe", "setup 3.09.12.16", setupExe));
         minimalStarts.push_back(ColdStart(minimal, "kelvo_minimal_dialog.exe", "minimal dialog"));
     }
@@ -202,6 +217,7 @@ int main(int argc, char** argv) {
     ResetMachine();
 
     Figures ws = Summarise(wizardStarts), ss = Summarise(sameStarts), ms = Summarise(minimalStarts);
+    Figures os = Summarise(oneFileStarts);
     Figures dv = Summarise(device), we = Summarise(windowEyes);
     double exeKb = FileKb(setup + "\\Kelvo Braille display setup.exe");
     double minimalKb = FileKb(minimal + "\\kelvo_minimal_dialog.exe");
@@ -234,5 +250,13 @@ int main(int argc, char** argv) {
         "dialog idle) | %s |\n",
         waitingCpu, waitingCpu / 600.0, idleCpu, cpuRatio);
     std::printf("| program size (KiB) | %.0f | %.0f (minimal dialog) | %.2f |\n", exeKb, minimalKb, exeKb / minimalKb);
+    std::printf(
+        "| one-file release: start to the setup's main window, min / median / max (ms, n=%d) | %.0f / %.0f / %.0f | "
+        "%.0f / %.0f / %.0f (the setup started directly) | %.2f (medians) |\n",
+        kStarts, os.min, os.median, os.max, ws.min, ws.median, ws.max, os.median / ws.median);
+    double oneFileKb = FileKb(oneFile + "\\" + oneFileExe), zipKb = FileKb(std::string(argv[3]) + "\\" + zip);
+    std::printf("| one-file release size (KiB) | %.0f | %.0f (the zip) | %.2f |\n", oneFileKb, zipKb,
+                oneFileKb / zipKb);
+    RemoveTree(oneFile);
     return 0;
 }
