@@ -75,20 +75,41 @@ kelvo_select_lane() {
 }
 kelvo_select_lane "$KELVO_WINE_LANE"
 
+# X keeps its sockets in /tmp/.X11-unix, which an Xvfb makes where none exists yet (a new machine, a fresh boot), but
+# not safely at once: of two started at the same moment, both find none, the second one's mkdir fails (errno 17) and
+# it runs on listening on no socket. Made here first, as X expects it: root's, everyone's to write, sticky.
+kelvo_x11_folder() {
+    local folder=/tmp/.X11-unix
+    [ -d "$folder" ] && [ ! -L "$folder" ] && [ "$(stat -c %u:%a "$folder")" = 0:1777 ] && return 0
+    mkdir -p "$folder"
+    # Not root, the folder is the user's own: Xvfb takes that with a warning.
+    if [ "$EUID" -eq 0 ]; then chown root:root "$folder"; fi
+    chmod 1777 "$folder" 2>/dev/null || true
+}
+
 kelvo_display_ready() {
-    local socket=/tmp/.X11-unix/X${kelvo_display#:}
+    local socket=/tmp/.X11-unix/X${kelvo_display#:} log=$kelvo_home/xvfb.log pid
     if [ -S "$socket" ]; then
         kelvo_alive "$kelvo_lock_base.xvfb.pid" Xvfb && return 0
         kelvo_record_pid xvfb -f "Xvfb $kelvo_display " && return 0
     fi
     rm -f "$socket" "/tmp/.X${kelvo_display#:}-lock"
-    setsid Xvfb "$kelvo_display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    kelvo_x11_folder
+    # Its error output is kept in the lane's folder, so that a display that does not start can say why.
+    mkdir -p "$kelvo_home"
+    # --wait: where setsid must fork, what it leaves behind still lives as long as the Xvfb does.
+    setsid --wait Xvfb "$kelvo_display" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>"$log" 9>&- &
+    pid=$!
     # Up to 30 s: the first start on a new machine builds its caches and has taken longer than 5 s.
     for _ in $(seq 600); do
         [ -S "$socket" ] && kelvo_record_pid xvfb -f "Xvfb $kelvo_display " && return 0
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
     done
-    echo "Xvfb did not start on $kelvo_display" >&2
+    # One that runs on without a socket would hold the display's lock against the next start.
+    pkill -f "Xvfb $kelvo_display " 2>/dev/null || true
+    echo "Xvfb did not start on $kelvo_display; the end of its output ($log):" >&2
+    tail -n 5 "$log" | sed 's/^/    /' >&2
     return 1
 }
 
@@ -105,6 +126,9 @@ kelvo_prefix_ready() {
         )
         rm -rf "$kelvo_home.partial"
         cp -a "$KELVO_WINE_HOME" "$kelvo_home.partial"
+        # The lane's own display log, not lane 0's: moved, it stays the file its running Xvfb writes to.
+        rm -f "$kelvo_home.partial/xvfb.log"
+        mv "$kelvo_home/xvfb.log" "$kelvo_home.partial/" 2>/dev/null || true
         rm -rf "$kelvo_home"
         mv "$kelvo_home.partial" "$kelvo_home"
         return 0

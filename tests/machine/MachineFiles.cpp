@@ -46,27 +46,26 @@ std::string ReadFileBytes(const std::wstring& path) {
 std::string ReadFileBytes(const std::string& path) { return ReadFileBytes(Wide(path)); }
 
 void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
     DWORD attributes = ::GetFileAttributesW(path.c_str());
-    HANDLE search = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                        ? ::FindFirstFileW((path + L"\\*").c_str(), &found)
-                        : INVALID_HANDLE_VALUE;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    // A read-only file or folder is not deleted until its attribute is cleared.
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A file where a folder is expected (a faulty build's leftover) goes too: a test that clears a path needs it free.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::DeleteFileW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? ::FindFirstFileW((path + L"\\*").c_str(), &found)
+                                                                 : INVALID_HANDLE_VALUE;
     if (search != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(child.c_str());
-            }
+            if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
         } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
     // A link to a folder goes with RemoveDirectory, which removes the link and leaves its target.
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::RemoveDirectoryW(path.c_str());
 }
 

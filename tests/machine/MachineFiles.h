@@ -13,8 +13,8 @@ std::string ProgramFolder();
 // The whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
 std::string ReadFileBytes(const std::string& path);
-// Deletes the folder and everything in it, read-only files included; a missing folder is no error. A junction or
-// symbolic link inside is removed as a link: what it points to is not the folder's.
+// Clears the path of whatever lies there: a file, or a folder and everything in it, read-only ones included; a
+// missing path is no error. A junction or symbolic link is removed as a link: what it points to is not the folder's.
 void RemoveTree(const std::wstring& path);
 void RemoveTree(const std::string& path);
 
