@@ -124,10 +124,36 @@ void CopyTree(const std::string& from, const std::string& to) {
     ::FindClose(search);
 }
 
+namespace {
+// Ends every program that runs from below the folder: a scenario killed in an earlier run (a timed-out test) leaves
+// its setup running, which holds the files the next run of that scenario lays out anew.
+void EndProgramsBelow(const std::string& folder) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                       entry.th32ProcessID);
+        if (!process) continue;
+        char image[MAX_PATH] = "";
+        DWORD size = sizeof image;
+        if (::QueryFullProcessImageNameA(process, 0, image, &size) &&
+            _strnicmp(image, (folder + "\\").c_str(), folder.size() + 1) == 0) {
+            ::TerminateProcess(process, 99);
+            ::WaitForSingleObject(process, kTimeoutMs);
+        }
+        ::CloseHandle(process);
+    }
+    ::CloseHandle(snapshot);
+}
+}  // namespace
+
 Sandbox::Sandbox() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     m_root = std::string(machine::kSandboxRoot) + "\\" +
              (test ? std::string(test->test_suite_name()) + "." + test->name() : "x");
+    EndProgramsBelow(m_root);
     RemoveTree(m_root);
     MakeFolders(m_root);
     CopyTree(DistFolder(), Setup());
