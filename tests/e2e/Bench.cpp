@@ -161,6 +161,33 @@ Sandbox::Sandbox() {
 
 Sandbox::~Sandbox() { RemoveTree(m_root); }
 
+// ---------------------------------------------------------------- planted DLLs
+
+bool PlantedDllsAreSearched(const std::vector<std::string>& names) {
+    if (!::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) return true;
+    char overrides[1024] = "";
+    ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    std::string all = overrides;
+    if (all.find("=n,b") == std::string::npos) return false;
+    for (const std::string& name : names) EXPECT_NE(std::string::npos, all.find(name)) << name << " is not overridden";
+    return true;
+}
+
+void PlantDlls(const std::vector<std::string>& names, const std::string& folder) {
+    std::string dll = ProgramFolder() + "\\planted-dll.dll";
+    for (const std::string& name : names) {
+        EXPECT_TRUE(::CopyFileA(dll.c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE)) << name;
+    }
+}
+
+std::vector<std::string> LoadedDlls(const std::vector<std::string>& names, const std::string& folder) {
+    std::vector<std::string> loaded;
+    for (const std::string& name : names) {
+        if (FileExists(folder + "\\" + name + ".dll.loaded")) loaded.push_back(name);
+    }
+    return loaded;
+}
+
 // ---------------------------------------------------------------- windows
 
 std::string Window::Text() const {

@@ -69,6 +69,16 @@ private:
     std::string m_root;
 };
 
+// --- DLLs planted beside a program, as web pages leave them in a download folder ---
+// Whether a program searches its own folder for these names: Windows always does; Wine only for the names in its
+// overrides, which it takes from the Unix environment (CTest sets them through KELVO_DLL_OVERRIDES, "name,name=n,b"),
+// so that a Windows program cannot set them for the program it starts.
+bool PlantedDllsAreSearched(const std::vector<std::string>& names);
+// Lays the probe DLL (planted-dll.dll beside this program) into the folder under each name.
+void PlantDlls(const std::vector<std::string>& names, const std::string& folder);
+// The names whose DLL was loaded: the probe leaves NAME.dll.loaded beside itself when it is.
+std::vector<std::string> LoadedDlls(const std::vector<std::string>& names, const std::string& folder);
+
 // Polls until the condition holds; false when it still does not after the time.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kTimeoutMs);
 

@@ -194,20 +194,9 @@ TEST_F(OneFile, DamagedCopySaysSoWritesNothingAndEndsWithOne) {
 TEST_F(OneFile, NoDllPlantedBesideItIsLoaded) {
     const std::vector<std::string> planted = {"cabinet", "rsaenh",  "cryptbase", "uxtheme",  "dwmapi", "msimg32",
                                               "apphelp", "propsys", "userenv",   "comctl32", "oleacc"};
-    if (::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
-        char overrides[1024] = "";
-        ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-        std::string all = overrides;
-        if (all.find("=n,b") == std::string::npos) GTEST_SKIP() << "under Wine it runs only with KELVO_DLL_OVERRIDES";
-        for (const std::string& name : planted) ASSERT_NE(std::string::npos, all.find(name)) << name;
-    }
-    std::string dll = ProgramFolder() + "\\planted-dll.dll";
-    for (const std::string& name : planted) {
-        ASSERT_TRUE(::CopyFileA(dll.c_str(), (Downloads() + "\\" + name + ".dll").c_str(), FALSE)) << name;
-    }
+    if (!PlantedDllsAreSearched(planted)) GTEST_SKIP() << "under Wine it runs only with KELVO_DLL_OVERRIDES";
+    PlantDlls(planted, Downloads());
     Wizard wizard(FromDownloads());
     BeginToTheEnd(wizard);
-    for (const std::string& name : planted) {
-        EXPECT_FALSE(FileExists(Downloads() + "\\" + name + ".dll.loaded")) << name << ".dll was loaded";
-    }
+    EXPECT_EQ(std::vector<std::string>{}, LoadedDlls(planted, Downloads()));
 }
