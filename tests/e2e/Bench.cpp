@@ -327,6 +327,22 @@ void OtherWindow::Close() {
 // ---------------------------------------------------------------- the program
 
 namespace {
+bool StillRunning(const PROCESS_INFORMATION& process) {
+    return process.hProcess && ::WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+// Ends a program this bench started, if it still runs, and lets go of its handles.
+void EndAndClose(PROCESS_INFORMATION& process) {
+    if (!process.hProcess) return;
+    if (StillRunning(process)) {
+        ::TerminateProcess(process.hProcess, 99);
+        ::WaitForSingleObject(process.hProcess, kTimeoutMs);
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    process = PROCESS_INFORMATION{};
+}
+
 // Starts a program by its quoted path, with the folder given as its current directory.
 PROCESS_INFORMATION StartProgram(const std::string& program, const std::string& arguments, const std::string& current) {
     std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
@@ -354,19 +370,11 @@ Wizard::Wizard(const StartOptions& options) : m_checkPrompts(options.checkPrompt
 }
 
 Wizard::~Wizard() {
-    if (!m_process.hProcess) return;
-    if (Running()) {
-        ADD_FAILURE() << "the program was still running at the end of the scenario; ended it";
-        ::TerminateProcess(m_process.hProcess, 99);
-        ::WaitForSingleObject(m_process.hProcess, kTimeoutMs);
-    }
-    ::CloseHandle(m_process.hThread);
-    ::CloseHandle(m_process.hProcess);
+    if (Running()) ADD_FAILURE() << "the program was still running at the end of the scenario; ended it";
+    EndAndClose(m_process);
 }
 
-bool Wizard::Running() const {
-    return m_process.hProcess && ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool Wizard::Running() const { return StillRunning(m_process); }
 
 namespace {
 struct Search {
@@ -481,19 +489,9 @@ WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
     EXPECT_TRUE(m_window) << "Window-Eyes' stand-in shows no window";
 }
 
-WindowEyesProgram::~WindowEyesProgram() {
-    if (!m_process.hProcess) return;
-    if (Running()) {
-        ::TerminateProcess(m_process.hProcess, 99);
-        ::WaitForSingleObject(m_process.hProcess, kTimeoutMs);
-    }
-    ::CloseHandle(m_process.hThread);
-    ::CloseHandle(m_process.hProcess);
-}
+WindowEyesProgram::~WindowEyesProgram() { EndAndClose(m_process); }
 
-bool WindowEyesProgram::Running() const {
-    return m_process.hProcess && ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool WindowEyesProgram::Running() const { return StillRunning(m_process); }
 
 void WindowEyesProgram::Close() {
     ::PostMessageA(m_window, WM_CLOSE, 0, 0);
