@@ -36,8 +36,7 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 if [ ${#need[@]} -gt 0 ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+    bash "$(dirname "$0")/apt-install.sh" "${need[@]}"
 fi
 if locale_missing; then
     sed -i 's/^# *\(zh_CN\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
@@ -46,10 +45,7 @@ if locale_missing; then
 fi
 if vm_missing; then
     for p in qemu-system-x86 qemu-utils debootstrap e2fsprogs; do have "$p" || vm_need+=("$p"); done
-    if [ ${#vm_need[@]} -gt 0 ]; then
-        apt-get update -qq
-        apt-get install -y -qq --no-install-recommends "${vm_need[@]}" >/dev/null
-    fi
+    [ ${#vm_need[@]} -eq 0 ] || bash "$(dirname "$0")/apt-install.sh" "${vm_need[@]}"
     bash "$(dirname "$0")/wine-vm" image
 fi
 lint
