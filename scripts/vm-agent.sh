@@ -29,16 +29,21 @@ exec 7</dev/ttyS1
 while [ ! -e "$io/poweroff" ]; do
     for request in "$io"/requests/*.sh; do
         [ -e "$request" ] || continue
+        # A request that says the host changed the project folder (scripts/wine-vm) makes the guest forget the names
+        # and attributes it keeps of it before this request or any later one (they sort after it) looks there; the
+        # pages of files no program holds go with their names, while those that Wine's running programs map stay.
+        read -r first <"$request" && [ "$first" = "#forget" ] && echo 2 >/proc/sys/vm/drop_caches
         id=${request##*/} id=${id%.sh}
         mv "$request" "$io/running/$id.sh" || continue
         (
             # Read by a subshell of the agent, not by a new bash: one process start fewer for every request.
             (cd / && . "$io/running/$id.sh") >"$io/running/$id.out" 2>"$io/running/$id.err" </dev/null
-            echo $? >"$io/running/$id.status"
+            status=$?
             # What the command wrote into the project folder reaches the host before the host reads it; the
-            # guest's own disk, where the prefixes are, needs no flush for that.
+            # guest's own disk, where the prefixes are, needs no flush for that. The exit code comes last, in one
+            # write, which the host waits for.
             sync -f "$project"
-            mv "$io/running/$id.status" "$io/running/$id.rc"
+            echo $status >"$io/running/$id.rc"
         ) &
     done
     read -r -t 1 -u 7 || true

@@ -8,7 +8,8 @@ if [ "$KELVO_WINEARCH" = win64 ]; then
     kelvo_wine=/usr/lib/wine/wine64
 else
     KELVO_WINE_HOME=${KELVO_WINE_HOME:-$kelvo_root/build/wine}
-    kelvo_wine=wine
+    # The loader itself, not Debian's `wine`, a shell script that finds it: one process fewer for every program.
+    kelvo_wine=/usr/lib/wine/wine
 fi
 # Exported, so that the Wine machine keys its prefix by the same folder whether a caller named it or not.
 export KELVO_WINE_HOME
