@@ -244,8 +244,15 @@ void Window::SendClicked(int id) const {
 
 void Window::PostSysCommand(UINT command) const { ::PostMessageA(m_hwnd, WM_SYSCOMMAND, command, 0); }
 
+// A wait looks again 10 ms later at first, and the longer it lasts the less often (every 100 ms at most): each look
+// asks Wine's server, which the program waited for needs as well, and where Wine is emulated a program takes seconds
+// to start. A wait that ends at once, as natively, looks as often as ever.
+namespace {
+void PauseBeforeNextLook(DWORD start) { ::Sleep(std::min<DWORD>(100, 10 + (::GetTickCount() - start) / 20)); }
+}  // namespace
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; PauseBeforeNextLook(start)) {
         if (condition()) return true;
     }
     return condition();
@@ -378,14 +385,24 @@ bool Wizard::Running() const { return StillRunning(m_process); }
 
 namespace {
 struct Search {
-    std::vector<DWORD> pids;
     const std::string* title;
-    std::vector<HWND> found;
+    std::vector<std::pair<HWND, DWORD>> found;  // each window of the title, with its process
 };
 
-// The program and the processes it started: the one-file release's windows are those of the setup it runs.
-std::vector<DWORD> ProgramAndChildren(DWORD program) {
-    std::vector<DWORD> pids{program};
+BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    wchar_t wide[512] = L"";
+    ::GetWindowTextW(hwnd, wide, 512);
+    char title[1024] = "";
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, title, sizeof title, nullptr, nullptr);
+    DWORD pid = 0;
+    if (*search->title == title && ::GetWindowThreadProcessId(hwnd, &pid)) search->found.emplace_back(hwnd, pid);
+    return TRUE;
+}
+
+// The processes the program started.
+std::vector<DWORD> ChildrenOf(DWORD program) {
+    std::vector<DWORD> pids;
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
@@ -396,32 +413,33 @@ std::vector<DWORD> ProgramAndChildren(DWORD program) {
     return pids;
 }
 
-BOOL CALLBACK Collect(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (std::find(search->pids.begin(), search->pids.end(), pid) == search->pids.end()) return TRUE;
-    wchar_t wide[512] = L"";
-    ::GetWindowTextW(hwnd, wide, 512);
-    char title[1024] = "";
-    ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, title, sizeof title, nullptr, nullptr);
-    if (*search->title == title) search->found.push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> WindowsOf(const std::vector<DWORD>& pids, const std::string& title) {
-    Search search{pids, &title, {}};
+// The windows of the title that belong to the program or, with children, to a process it started: the one-file
+// release's windows are those of the setup it runs. The processes are listed only for a window of another process:
+// a snapshot of them at every look of a wait kept Wine's server busy, where Wine is emulated, from the very program
+// the wait was for.
+std::vector<HWND> WindowsOf(DWORD program, const std::string& title, bool children) {
+    Search search{&title, {}};
     ::EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> windows;
+    std::vector<DWORD> started;
+    bool listed = false;
+    for (const auto& [hwnd, pid] : search.found) {
+        if (pid != program && children && !listed) {
+            started = ChildrenOf(program);
+            listed = true;
+        }
+        if (pid == program || std::find(started.begin(), started.end(), pid) != started.end()) windows.push_back(hwnd);
+    }
+    return windows;
 }
 }  // namespace
 
 std::vector<HWND> Wizard::Windows(const std::string& title) const {
-    return WindowsOf(ProgramAndChildren(m_process.dwProcessId), title);
+    return WindowsOf(m_process.dwProcessId, title, true);
 }
 
 Window Wizard::FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const {
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; PauseBeforeNextLook(start)) {
         for (HWND hwnd : Windows(title)) {
             if (hwnd != other && ::IsWindowVisible(hwnd)) return Window(hwnd);
         }
@@ -439,7 +457,7 @@ Window Wizard::WaitWindow(const std::string& title, HWND other, DWORD timeoutMs)
 // Ready once the dialog manager has put the focus into the message field.
 Window Wizard::ReadyPrompt(Window prompt, DWORD timeoutMs) const {
     if (!prompt.Handle()) return prompt;
-    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; ::Sleep(10)) {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; PauseBeforeNextLook(start)) {
         if (prompt.Focus().Handle() == prompt.Control(1002).Handle()) break;
     }
     if (m_checkPrompts) ExpectReadable(prompt);
@@ -482,7 +500,7 @@ WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
         std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " + argument(shutdown.savesSettings),
         "");
     WaitUntil([this] {
-        std::vector<HWND> found = WindowsOf({m_process.dwProcessId}, "Window-Eyes");
+        std::vector<HWND> found = WindowsOf(m_process.dwProcessId, "Window-Eyes", false);
         m_window = found.empty() ? nullptr : found.front();
         return m_window || !Running();
     });
