@@ -23,16 +23,13 @@ MessageMap CPromptDialog::GetMessageMap() const { return {kMessageMap, sizeof kM
 void CPromptDialog::DoDataExchange(CDataExchange* pDX) { DDX_Control(pDX, IDC_MESSAGE, m_edit); }
 
 // Returning TRUE lets the dialog manager focus the first tab stop, the field, which also selects the whole text. A
-// prompt without a visible owner gets a taskbar button and an Alt+Tab entry of its own, so that a user can still reach
-// it where Windows opened it behind another program's window.
+// prompt has a taskbar button and an Alt+Tab entry of its own, so that where Windows opened it behind another
+// program's window, its button flashes and the user reaches it as any window.
 BOOL CPromptDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     m_edit.SetWindowText(PromptText().c_str());
     m_edit.SetFocus();
-    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (!owner || !::IsWindowVisible(owner)) {
-        ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    }
+    ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     return TRUE;
 }
 
