@@ -484,29 +484,31 @@ protected:
     }
 };
 
-// The installer's window closes, and the setup's main window, which started it, gets the activation back. While the
-// installer works on (8 s in the second row), every window the setup shows answers its messages: none is hung.
+// The installer's window closes, and the setup's main window, which started it, gets the activation back. While a
+// silent installer works for 8 s (the second row), every window the setup shows answers its messages: none is hung.
 TEST_F(RealInput, AfterADriverInstallerWithAWindowTheNextPromptIsInFront) {
     ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\windowed-installer.exe").c_str(),
                             (m_sandbox.Setup() + "\\driverfornt\\Kelvo Braille display driver.exe").c_str(), FALSE));
-    for (const char* workMs : {"0", "8000"}) {
-        SCOPED_TRACE(std::string("the installer works ") + workMs + " ms after its window");
+    for (const char* workMs : {"", "8000"}) {
+        SCOPED_TRACE(*workMs ? "a silent installer that works 8 s" : "an installer with a window");
         ResetMachine();
         m_previous = nullptr;
         SetMachineString(kNtDeviceKey, "PortName", "COM5");
-        ::SetEnvironmentVariableA("KELVO_INSTALLER_WORK_MS", workMs);
-        OtherWindow folder("Downloads", true);
+        ::SetEnvironmentVariableA("KELVO_INSTALLER_WORK_MS", *workMs ? workMs : nullptr);
         Wizard wizard(UserStart());
         ::SetEnvironmentVariableA("KELVO_INSTALLER_WORK_MS", nullptr);
         BeginAsAUser(wizard);
-        ForegroundSampler sampler;
-        HWND installer = nullptr;
-        EXPECT_TRUE(
-            WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
-        EXPECT_TRUE(InFront(installer)) << "the installer's window opened behind another window";
-        TypeKey(VK_RETURN);
+        if (!*workMs) {
+            HWND installer = nullptr;
+            EXPECT_TRUE(
+                WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
+            EXPECT_TRUE(InFront(installer)) << "the installer's window opened behind another window: \""
+                                            << Window(::GetForegroundWindow()).Text() << "\" is in front";
+            TypeKey(VK_RETURN);
+        }
         unsigned asked = 0;
-        while (wizard.Running() && wizard.Windows("Kelvo:Caution").empty()) {
+        for (DWORD start = ::GetTickCount();
+             wizard.Running() && wizard.Windows("Kelvo:Caution").empty() && ::GetTickCount() - start < kTimeoutMs;) {
             for (HWND shown : wizard.ShownWindows()) {
                 EXPECT_TRUE(Answers(shown, 2000)) << "a window of the setup did not answer within 2 s";
                 ++asked;
@@ -517,7 +519,6 @@ TEST_F(RealInput, AfterADriverInstallerWithAWindowTheNextPromptIsInFront) {
         AnswerInFront(wizard, Announcement("COM5"));
         AnswerInFront(wizard, kFinished);
         EXPECT_EQ(4u, wizard.WaitExit());
-        ExpectNeverIn(sampler, folder);
     }
 }
 
