@@ -94,8 +94,8 @@ struct ForegroundFinding {
 
 const ForegroundFinding kForegroundFindings[] = {
     {"RealInput.AfterADriverInstallerWithAWindowTheNextPromptIsInFront",
-     "the installer the setup starts opens in front; once its window is gone (also after 8 s more of work) the "
-     "activation comes back to the setup and its next prompt opens in front; no window of the setup was hung meanwhile",
+     "the installer the setup starts opens in front, and once its window is gone the activation comes back to the "
+     "setup and its next prompt opens in front; no window of the setup was hung while a silent installer worked 8 s",
      "after the driver installer the next prompt opened behind another window, or a window of the setup was hung "
      "(\"Not Responding\") while the installer worked"},
     {"RealInput.AfterARealEnterOnTheRetryPromptTheNextRetryPromptIsInFront",
