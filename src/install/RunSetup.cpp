@@ -34,31 +34,30 @@ constexpr UINT kWindowEyesWatchMs = 500;
 constexpr UINT kChimeMs = 3500;
 constexpr DWORD kRetryPauseMs = 500;
 
-// The user's keys and clicks: nothing of them may reach the setup's windows while the driver installer runs.
-bool IsUserInput(UINT message) {
+// What a user's key or click, or a request to close a window, starts: nothing of it may reach the setup's windows
+// while the driver installer runs.
+bool IsUserAction(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_SYSCOMMAND ||
+           message == WM_CLOSE || message == WM_COMMAND;
 }
 
 // Windows takes a window whose thread has not read its messages for 5 seconds for hung, and shows a ghost "(Not
 // Responding)" in its place, whose window a screen reader can no longer ask anything (WM_GETOBJECT goes unanswered;
-// IsHungAppWindow, Remarks); a vendor's driver installer easily runs longer. So the wait answers what is sent to the
-// setup's windows (a screen reader's questions) and paints them, and reads the user's keys and clicks only to drop
-// them, so that nothing starts a second flow or quits in the middle of the installation. Posted messages wait until
-// the installer has ended, as they always did; a request to close the main window among them is refused then (a dialog
-// takes one click at a time). A thread blocked in WaitForSingleObject answers no SendMessageTimeout under Wine either;
-// the ghost itself only Windows draws.
+// IsHungAppWindow, Remarks); a vendor's driver installer easily runs longer. So the wait reads the setup's messages
+// meanwhile: what is sent to its windows is answered and they are painted, while the user's keys and clicks, and
+// requests to close, are dropped, so that nothing starts a second flow or quits in the middle of the installation. A
+// thread blocked in WaitForSingleObject answers no SendMessageTimeout under Wine either; the ghost only Windows draws.
 void WaitAnswering(HANDLE process) {
-    constexpr UINT kRead = QS_SENDMESSAGE | QS_PAINT | QS_INPUT;
     for (;;) {
         MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_SENDMESSAGE | PM_QS_PAINT | PM_QS_INPUT)) {
-            if (IsUserInput(message.message)) continue;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (IsUserAction(message.message)) continue;
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
         }
-        // Wakes for what arrives after the queue was read, and ends with the process (or a failed wait).
-        if (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, kRead) != WAIT_OBJECT_0 + 1) return;
+        // Wakes for messages that arrive after the queue was read, and ends with the process (or a failed wait).
+        if (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return;
     }
 }
 }  // namespace
