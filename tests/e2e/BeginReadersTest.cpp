@@ -502,8 +502,15 @@ TEST_F(RealInput, AfterADriverInstallerWithAWindowTheNextPromptIsInFront) {
             HWND installer = nullptr;
             EXPECT_TRUE(
                 WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
-            EXPECT_TRUE(InFront(installer)) << "the installer's window opened behind another window: \""
-                                            << Window(::GetForegroundWindow()).Text() << "\" is in front";
+            if (!InFront(installer)) {
+                // Under Wine the installer's window does not take the foreground from a setup that reads its messages
+                // meanwhile (Wine's own activation; Windows lets a program started by the foreground process take
+                // it); a click brings it, as a user's would. On Windows it must open in front.
+                EXPECT_TRUE(UnderWine()) << "the installer's window opened behind another window: \""
+                                         << Window(::GetForegroundWindow()).Text() << "\" is in front";
+                ClickWithTheMouse(installer);
+                EXPECT_TRUE(InFront(installer)) << "a click brings the installer's window to the front";
+            }
             TypeKey(VK_RETURN);
         }
         unsigned asked = 0;
