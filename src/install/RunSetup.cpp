@@ -49,15 +49,14 @@ bool IsUserAction(UINT message) {
 // requests to close, are dropped, so that nothing starts a second flow or quits in the middle of the installation. A
 // thread blocked in WaitForSingleObject answers no SendMessageTimeout under Wine either; the ghost only Windows draws.
 void WaitAnswering(HANDLE process) {
-    for (;;) {
+    // One message a round, so that the installer's end is seen however many messages keep arriving; the wait returns
+    // at once while any message waits in the queue.
+    while (::MsgWaitForMultipleObjectsEx(1, &process, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0 + 1) {
         MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (IsUserAction(message.message)) continue;
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        // Wakes for messages that arrive after the queue was read, and ends with the process (or a failed wait).
-        if (::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) return;
+        if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) || IsUserAction(message.message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
     }
 }
 }  // namespace
