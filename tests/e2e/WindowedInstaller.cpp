@@ -1,6 +1,6 @@
-// A driver installer with a window of its own, as a vendor's is: it asks the user to confirm, and ends on ENTER. Where
-// KELVO_INSTALLER_WORK_MS is set it is a silent one instead, which works that long without a window before it ends, as
-// a real one copies and registers a driver. The scenarios put it in the place of the shipped installer.
+// A driver installer with a window of its own, as a vendor's is: it asks the user to confirm, and ends on ENTER; where
+// KELVO_INSTALLER_WORK_MS is set, it then works that long before it ends, as a real one copies and registers a driver.
+// The scenarios put it in the place of the shipped installer, which has no window.
 #include <windows.h>
 
 #include <cstdlib>

@@ -95,7 +95,7 @@ struct ForegroundFinding {
 const ForegroundFinding kForegroundFindings[] = {
     {"RealInput.AfterADriverInstallerWithAWindowTheNextPromptIsInFront",
      "the installer the setup starts opens in front, and once its window is gone the activation comes back to the "
-     "setup and its next prompt opens in front; no window of the setup was hung while a silent installer worked 8 s",
+     "setup and its next prompt opens in front; no window of the setup was hung while the installer worked 8 s more",
      "after the driver installer the next prompt opened behind another window, or a window of the setup was hung "
      "(\"Not Responding\") while the installer worked"},
     {"RealInput.AfterARealEnterOnTheRetryPromptTheNextRetryPromptIsInFront",
