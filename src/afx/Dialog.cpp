@@ -42,7 +42,19 @@ void CDialog::CenterWindow() {
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A button's handler may run a whole flow through nested message loops (each prompt's); a click the window takes
+// meanwhile, from a key or the mouse given to it between two prompts, would start a second flow, or quit, in the
+// middle of the first. So a dialog takes one click at a time.
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return Route(message, wParam, lParam);
+    if (m_inClick) return TRUE;
+    m_inClick = true;
+    INT_PTR result = Route(message, wParam, lParam);
+    m_inClick = false;
+    return result;
+}
+
+INT_PTR CDialog::Route(UINT message, WPARAM wParam, LPARAM lParam) {
     MessageMap map = GetMessageMap();
     for (std::size_t i = 0; i < map.count; ++i) {
         const MessageMapEntry& entry = map.entries[i];

@@ -43,11 +43,13 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Route(UINT message, WPARAM wParam, LPARAM lParam);
     void CenterWindow();
 
     UINT m_templateId;
     CWnd* m_pParent;
     bool m_useDefault = false;
+    bool m_inClick = false;  // a button's handler runs
 };
 
 // Message map handlers: Handle<&CMyDlg::OnSomething> adapts a member of one of the shapes below.

@@ -59,7 +59,7 @@ private:
     void RunSetup(const SetupFamily& family);
     bool RunDriverInstaller(const char* installer);
     void WaitForDevice(const SetupFamily& family, std::string& registry);
-    void WaitForWindowEyesClosed();
+    void WaitForWindowEyesClosed(const std::string& folder, const std::string& versionClass);
 
     static const MessageMapEntry kMessageMap[];
 
@@ -67,5 +67,5 @@ private:
     CButton m_btnReadPort;
     HICON m_hIcon;
     PromptHost& m_prompts;
-    WindowEyesProcess m_windowEyes;  // followed from the first check that finds its window
+    WindowEyesProcess m_windowEyes;  // every process behind its window, followed from the first check that finds one
 };

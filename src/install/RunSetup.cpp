@@ -4,6 +4,7 @@
 
 #include "afx/Text.h"
 #include "app/SetupDlg.h"
+#include "install/WindowEyesRules.h"
 #include "probe/OutsideComponents.h"
 #include "probe/SourceRoot.h"
 
@@ -32,6 +33,32 @@ constexpr UINT kDeviceWatchMs = 50;
 constexpr UINT kWindowEyesWatchMs = 500;
 constexpr UINT kChimeMs = 3500;
 constexpr DWORD kRetryPauseMs = 500;
+
+// What a user's key or click, or a request to close a window, starts: nothing of it may reach the setup's windows
+// while the driver installer runs.
+bool IsUserAction(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_SYSCOMMAND ||
+           message == WM_CLOSE || message == WM_COMMAND;
+}
+
+// Windows takes a window whose thread has not read its messages for 5 seconds for hung, and shows a ghost "(Not
+// Responding)" in its place, whose window a screen reader can no longer ask anything (WM_GETOBJECT goes unanswered;
+// IsHungAppWindow, Remarks); a vendor's driver installer easily runs longer. So the wait reads the setup's messages
+// meanwhile: what is sent to its windows is answered and they are painted, while the user's keys and clicks, and
+// requests to close, are dropped, so that nothing starts a second flow or quits in the middle of the installation. A
+// thread blocked in WaitForSingleObject answers no SendMessageTimeout under Wine either; the ghost only Windows draws.
+void WaitAnswering(HANDLE process) {
+    // One message a round, so that the installer's end is seen however many messages keep arriving; the wait returns
+    // at once while any message waits in the queue.
+    while (::MsgWaitForMultipleObjectsEx(1, &process, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        if (!::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) || IsUserAction(message.message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
 }  // namespace
 
 void CSetupDlg::RunSetupVista() {
@@ -76,7 +103,7 @@ bool CSetupDlg::RunDriverInstaller(const char* installer) {
         return false;
     }
     // However the installer ends, the sequence goes on: a missing driver shows only as a port that never comes.
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    WaitAnswering(process.hProcess);
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
     return true;
@@ -100,11 +127,14 @@ void CSetupDlg::WaitForDevice(const SetupFamily& family, std::string& registry) 
     KillTimer(TIMER_CHIME);
 }
 
-// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts. Window-Eyes is closed once its
-// process has ended, not only its window, since it still holds its braille driver and writes its settings after the
-// window is gone. Once the user has closed Window-Eyes, its screen reader, no one reads the setup's last message
-// unless the setup speaks it itself.
-void CSetupDlg::WaitForWindowEyesClosed() {
+// TIMER_CHIME keeps running after this wait, until the Window-Eyes update starts. Window-Eyes is closed once every
+// process that showed its window has ended, not only its window, since it still holds its braille driver and writes its
+// settings after the window is gone, and the user may start it again meanwhile. Once the user has closed Window-Eyes,
+// its screen reader, no one reads the setup's last message unless the setup speaks it itself.
+void CSetupDlg::WaitForWindowEyesClosed(const std::string& folder, const std::string& versionClass) {
+    if (const WindowEyesClass* rules = FindWindowEyesClass(versionClass)) {
+        m_windowEyes.SetHeldFiles(WindowEyesHeldFiles(*rules, folder));
+    }
     if (!m_windowEyes.WindowOpen()) return;
     SetTimer(TIMER_WINDOWEYES_WATCH, kWindowEyesWatchMs);
     SetTimer(TIMER_CHIME, kChimeMs);
@@ -115,14 +145,17 @@ void CSetupDlg::WaitForWindowEyesClosed() {
     m_prompts.SpeakFromNowOn();
 }
 
-// The main window stays until the first prompt is up, and is hidden then. Windows lets only the foreground process
-// (or one it started, or the receiver of the last input) bring a window to the front (SetForegroundWindow, Remarks):
-// hidden at once, it would hand the foreground to another program, so that the driver installer's window and the
-// prompt after it would open behind that program, out of the screen reader's reach. Kept, it is the window Windows
-// hands the activation back to when the installer's window closes.
+// The main window stays shown, behind its prompts, until the process ends. Windows lets only the foreground process
+// (or one it started, or the receiver of the last input) bring a window to the front (SetForegroundWindow, Remarks).
+// Shown, the main window keeps the setup the foreground process while the driver installer runs (which it started,
+// so the installer's window comes to the front), and it is the window Windows gives the activation back to whenever
+// the installer's window or a prompt closes: a modal prompt enables its owner again before it goes (EndDialog), and
+// Windows activates a visible, enabled owner. Hidden, as it used to be once the first prompt was up, nothing documented
+// says where the activation goes: Wine gives it to the hidden owner, Windows may give it to another program, and the
+// ENTER's key-up that closed a prompt then takes the setup's right to the foreground with it, so that the next prompt
+// (a retry prompt, the final message after a sound) opens behind. Its buttons take no click meanwhile (CDialog).
 void CSetupDlg::RunSetup(const SetupFamily& family) {
     m_btnBegin.EnableWindow(FALSE);
-    m_prompts.HideOnceShown(m_hWnd);
 
     std::string registry;  // every read of the run writes here; a failed read keeps the last value
     bool driverRegistered = family.checksDriver && ReadRegistryString(kDriverInstallKey, kDriverInstallValue, registry);
@@ -150,7 +183,7 @@ void CSetupDlg::RunSetup(const SetupFamily& family) {
         return;
     }
 
-    WaitForWindowEyesClosed();
+    WaitForWindowEyesClosed(windowEyesFolder, versionClass);
     KillTimer(TIMER_CHIME);
     UpdateWindowEyes(windowEyesFolder, versionClass, portName, family.family);
 }

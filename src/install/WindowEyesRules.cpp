@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "afx/Text.h"
+
 namespace {
 constexpr char kDriverSource[] = "%s%supdate\\webrloem107.dll";
 constexpr char kCompanionSource[] = "%s%supdate\\bdisplay.exe";
@@ -102,6 +104,12 @@ const WindowEyesClass* FindWindowEyesClass(const std::string& name) {
 }
 
 const WindowEyesFamily& WindowEyesFamilyOf(Family family) { return family == Family::Vista ? kVista : kNt; }
+
+std::vector<std::string> WindowEyesHeldFiles(const WindowEyesClass& rules, const std::string& folder) {
+    std::vector<std::string> files{FormatText(kDriverDestination, folder.c_str())};
+    for (const char* settings : rules.settingsFiles) files.push_back(FormatText(settings, folder.c_str()));
+    return files;
+}
 
 std::string WindowEyesFailure(const WindowEyesFamily& family, const char* code) {
     return std::string(kFailurePrefix) + family.codePrefix + code;

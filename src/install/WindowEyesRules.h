@@ -35,5 +35,9 @@ const WindowEyesClass* FindWindowEyesClass(const std::string& name);
 
 const WindowEyesFamily& WindowEyesFamilyOf(Family family);
 
+// What a running Window-Eyes holds or writes of what the update changes: its braille driver, loaded while it runs, and
+// its settings files, written back as it exits. Full paths below its folder.
+std::vector<std::string> WindowEyesHeldFiles(const WindowEyesClass& rules, const std::string& folder);
+
 // The message of a failed step: the fixed text followed directly by the family's prefix and the step's digits.
 std::string WindowEyesFailure(const WindowEyesFamily& family, const char* code);

@@ -3,14 +3,17 @@
 
 #include "afx/Dialog.h"
 
+class SetupVoice;
+
 class CPromptDialog : public CDialog {
 public:
     using CDialog::CDialog;
 
     // Closes a prompt with the result its DoModal returns, handing the foreground on to the prompt that follows.
     static void End(HWND prompt, int result);
-    // The window (the main setup window) to hide once this prompt is up; none by default.
-    void HideOnceShown(HWND window) { m_hideOnceShown = window; }
+    // The voice that tells the user where a prompt waits when Windows opened it behind another window; none by
+    // default (the prompt's taskbar button flashes all the same).
+    void TellWhenBehind(SetupVoice* voice) { m_voice = voice; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -27,5 +30,5 @@ private:
     void OnShown();
 
     static const MessageMapEntry kMessageMap[];
-    HWND m_hideOnceShown = nullptr;
+    SetupVoice* m_voice = nullptr;
 };

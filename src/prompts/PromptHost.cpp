@@ -27,18 +27,19 @@ void PromptHost::TellAndEnd(const std::string& message) {
 namespace {
 class WindowPromptHost : public PromptHost {
 public:
+    WindowPromptHost() {
+        m_message.TellWhenBehind(&m_voice);
+        m_wait.TellWhenBehind(&m_voice);
+    }
     void ShowMessage() override { Show(m_message); }
     void ShowWait() override { Show(m_wait); }
     void EndProcess() override { ::ExitProcess(kSetupExitCode); }
     void SpeakFromNowOn() override { m_voice.SpeakFromNowOn(); }
     void SpeakAfterSound(unsigned ms) override { m_voice.DelayNext(ms); }
-    void HideOnceShown(HWND window) override { m_hideOnceShown = window; }
 
 private:
     // The voice starts as the prompt opens and stops as it closes, as a screen reader follows the focus.
     void Show(CPromptDialog& prompt) {
-        prompt.HideOnceShown(m_hideOnceShown);
-        m_hideOnceShown = nullptr;
         m_voice.Say(PromptText());
         prompt.DoModal();
         m_voice.Silence();
@@ -47,7 +48,6 @@ private:
     CMessagePrompt m_message;
     CWaitPrompt m_wait;
     SetupVoice m_voice;
-    HWND m_hideOnceShown = nullptr;
 };
 }  // namespace
 

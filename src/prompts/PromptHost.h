@@ -19,8 +19,6 @@ public:
     virtual void SpeakFromNowOn() {}
     // The next prompt is spoken this much later, when a sound that plays under it has ended.
     virtual void SpeakAfterSound(unsigned ms) { (void)ms; }
-    // The window is hidden once the next prompt is up, so that the foreground passes from it to the prompt.
-    virtual void HideOnceShown(HWND window) { (void)window; }
 
     // Sets the prompt text, then shows it.
     void Tell(const std::string& message);

@@ -89,6 +89,11 @@ void SetupVoice::Say(const std::string& text) {
     if (!m_timer) Speak(wide);
 }
 
+void SetupVoice::Announce(const std::string& text) {
+    if (!Ready()) return;
+    m_voice->Speak(Wide(text).data(), SPF_ASYNC | SPF_IS_NOT_XML, nullptr);
+}
+
 void SetupVoice::Speak(const std::vector<wchar_t>& text) {
     m_voice->Speak(text.data(), SPF_ASYNC | SPF_PURGEBEFORESPEAK | SPF_IS_NOT_XML, nullptr);
 }

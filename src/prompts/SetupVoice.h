@@ -23,6 +23,9 @@ public:
     // Starts speaking a text of the ANSI code page and returns at once; what was still being said stops. Nothing is
     // spoken while a screen reader runs, nor where speech can't start.
     void Say(const std::string& text);
+    // Says a text after what is being said, even before SpeakFromNowOn and while a screen reader runs: for what no
+    // screen reader can tell the user. Nothing where speech can't start.
+    void Announce(const std::string& text);
     // Stops speaking, and drops a text still waiting for its sound.
     void Silence();
 

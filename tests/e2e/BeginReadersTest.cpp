@@ -229,7 +229,9 @@ TEST_F(BeginWindowEyes, RunningIsWaitedForUntilItsWindowClosesThenTheEndIsSpoken
 
 // A program that shuts down destroys its main window first and ends later: Window-Eyes still holds its braille driver
 // then, and writes its settings as it exits. The setup changes its files only once its process has ended, in either
-// family, whatever window is in the foreground meanwhile.
+// family, whatever window is in the foreground meanwhile; also once a Window-Eyes the user started again while the
+// prompt was up has ended, a new process behind a new window, and where its process refuses to be opened, as another
+// account's refuses the elevated setup on Windows (Wine checks no process security, so only the kit meets the refusal).
 TEST_F(BeginWindowEyes, ItsFilesChangeOnlyOnceItsProcessHasEnded) {
     m_speaks = true;  // the final message is spoken; which scenario checks what
     struct Row {
@@ -238,12 +240,19 @@ TEST_F(BeginWindowEyes, ItsFilesChangeOnlyOnceItsProcessHasEnded) {
         bool holdsDriver;
         bool savesSettings;
         bool foregroundBelow;  // another program's window in the foreground, below the prompt
+        bool restarted;        // the Window-Eyes that closes was started while the prompt was up, after the first
+        bool refusesOpen;
     };
     const Row rows[] = {
-        {"NT family, its braille driver held 2 s after its window", false, true, false, false},
-        {"NT family, its settings written 2 s after its window", false, false, true, true},
-        {"Vista family, its braille driver held 2 s after its window", true, true, false, false},
-        {"Vista family, its settings written 2 s after its window", true, false, true, false},
+        {"NT family, its braille driver held 2 s after its window", false, true, false, false, false, false},
+        {"NT family, its settings written 2 s after its window", false, false, true, true, false, false},
+        {"Vista family, its braille driver held 2 s after its window", true, true, false, false, false, false},
+        {"Vista family, its settings written 2 s after its window", true, false, true, false, false, false},
+        {"NT family, started again while the prompt is up, its new process holding its braille driver 2 s after its "
+         "window",
+         false, true, false, false, true, false},
+        {"NT family, its process refusing to be opened, its braille driver held 2 s after its window", false, true,
+         false, false, false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -260,13 +269,24 @@ TEST_F(BeginWindowEyes, ItsFilesChangeOnlyOnceItsProcessHasEnded) {
         std::string driver = Folder() + "\\webrloem107.dll";
         WriteFileBytes(ini, "[driver]\r\nbrailleport=COM1\r\n");
         WriteFileBytes(driver, "the braille driver of an earlier version");
+        WindowEyesShutdown shutdown{2000, row.holdsDriver ? driver : "", row.savesSettings ? ini : "", row.refusesOpen};
 
-        WindowEyesProgram windowEyes({2000, row.holdsDriver ? driver : "", row.savesSettings ? ini : ""});
+        std::unique_ptr<WindowEyesProgram> first;
+        if (row.restarted) first = std::make_unique<WindowEyesProgram>();
+        std::unique_ptr<WindowEyesProgram> running;
+        if (!row.restarted) running = std::make_unique<WindowEyesProgram>(shutdown);
         Wizard wizard(Setup());
         Window main;
         StartAndBegin(wizard, main);
         Window close = NextPrompt(wizard);
         EXPECT_EQ(kClosePrompt, close.Control(kMessageField).Text());
+        if (row.restarted) {
+            running = std::make_unique<WindowEyesProgram>(shutdown);
+            first->Close();
+            EXPECT_NE(0u, first->WaitEnded());
+            EXPECT_TRUE(close.Exists()) << "the prompt closed while Window-Eyes, started again, was running";
+        }
+        WindowEyesProgram& windowEyes = *running;
         std::unique_ptr<OtherWindow> folder;
         if (row.foregroundBelow) {
             folder = std::make_unique<OtherWindow>("Downloads", true);
@@ -445,29 +465,106 @@ protected:
         ASSERT_TRUE(InFront(main.Handle())) << "the main window is not in front, even after a click on it";
         TypeKey(VK_RETURN);
     }
-    // The next prompt, in front, answered with ENTER from the keyboard.
-    void AnswerInFront(Wizard& wizard, const std::string& text) {
-        Window prompt = NextPrompt(wizard);
+    // The prompt, in front, answered with ENTER from the keyboard.
+    void AnswerInFront(const Window& prompt, const std::string& text) {
         EXPECT_EQ(text, prompt.Control(kMessageField).Text());
         EXPECT_TRUE(WaitInFront(prompt)) << "the prompt opened behind another window: " << text;
         TypeKey(VK_RETURN);
         EXPECT_TRUE(prompt.WaitGone()) << "ENTER from the keyboard did not reach the prompt: " << text;
     }
+    void AnswerInFront(Wizard& wizard, const std::string& text) { AnswerInFront(NextPrompt(wizard), text); }
+    // From Begin to the end, the foreground never passes to another program's window (left open beneath the setup)
+    // between two of the setup's windows.
+    static void ExpectNeverIn(ForegroundSampler& sampler, const OtherWindow& other) {
+        std::vector<HWND> stays = sampler.Stop();
+        std::printf("the foreground sampled %u times, %u stays\n", sampler.Samples(),
+                    static_cast<unsigned>(stays.size()));
+        EXPECT_EQ(stays.end(), std::find(stays.begin(), stays.end(), other.Handle()))
+            << "the foreground passed to another program's window between two of the setup's windows";
+    }
 };
 
+// The installer's window closes, and the setup's main window, which started it, gets the activation back. While the
+// installer works on for 8 s after its window (the second row), every window the setup shows answers its messages.
 TEST_F(RealInput, AfterADriverInstallerWithAWindowTheNextPromptIsInFront) {
     ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\windowed-installer.exe").c_str(),
                             (m_sandbox.Setup() + "\\driverfornt\\Kelvo Braille display driver.exe").c_str(), FALSE));
-    SetMachineString(kNtDeviceKey, "PortName", "COM5");
+    for (const char* workMs : {"", "8000"}) {
+        SCOPED_TRACE(*workMs ? "the installer works 8 s after its window" : "the installer ends with its window");
+        ResetMachine();
+        m_previous = nullptr;
+        SetMachineString(kNtDeviceKey, "PortName", "COM5");
+        ::SetEnvironmentVariableA("KELVO_INSTALLER_WORK_MS", *workMs ? workMs : nullptr);
+        Wizard wizard(UserStart());
+        ::SetEnvironmentVariableA("KELVO_INSTALLER_WORK_MS", nullptr);
+        BeginAsAUser(wizard);
+        {
+            HWND installer = nullptr;
+            EXPECT_TRUE(
+                WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
+            if (!InFront(installer)) {
+                // Under Wine the installer's window does not take the foreground from a setup that reads its messages
+                // meanwhile (Wine's own activation; Windows lets a program started by the foreground process take
+                // it); a click brings it, as a user's would. On Windows it must open in front.
+                EXPECT_TRUE(UnderWine()) << "the installer's window opened behind another window: \""
+                                         << Window(::GetForegroundWindow()).Text() << "\" is in front";
+                ClickWithTheMouse(installer);
+                EXPECT_TRUE(InFront(installer)) << "a click brings the installer's window to the front";
+            }
+            TypeKey(VK_RETURN);
+        }
+        unsigned asked = 0;
+        for (DWORD start = ::GetTickCount();
+             wizard.Running() && wizard.Windows("Kelvo:Caution").empty() && ::GetTickCount() - start < kTimeoutMs;) {
+            for (HWND shown : wizard.ShownWindows()) {
+                EXPECT_TRUE(Answers(shown, 2000)) << "a window of the setup did not answer within 2 s";
+                ++asked;
+            }
+            ::Sleep(200);
+        }
+        std::printf("asked the setup's shown windows %u times while the installer ran\n", asked);
+        AnswerInFront(wizard, Announcement("COM5"));
+        AnswerInFront(wizard, kFinished);
+        EXPECT_EQ(4u, wizard.WaitExit());
+    }
+}
+
+// No display yet: a real ENTER on the NT family's retry prompt, whose key-up goes to whatever window is active once
+// the prompt is gone; 500 ms later the next retry prompt must still open in front. Then the display comes, and the
+// announcement and the final message follow.
+TEST_F(RealInput, AfterARealEnterOnTheRetryPromptTheNextRetryPromptIsInFront) {
+    OtherWindow folder("Downloads", true);
     Wizard wizard(UserStart());
     BeginAsAUser(wizard);
-    HWND installer = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return (installer = ::FindWindowA(nullptr, "Kelvo driver installer")) != nullptr; }));
-    EXPECT_TRUE(InFront(installer)) << "the installer's window opened behind another window";
-    TypeKey(VK_RETURN);
-    AnswerInFront(wizard, Announcement("COM5"));
+    ForegroundSampler sampler;
+    AnswerInFront(wizard, kNtConnect);
+    AnswerInFront(wizard, kNtConnect);
+    AnswerInFront(wizard, kNtConnect);
+    Window retry = NextPrompt(wizard);
+    EXPECT_TRUE(WaitInFront(retry));
+    SetMachineString(kNtDeviceKey, "PortName", "COM6");
+    EXPECT_TRUE(retry.WaitGone(2000)) << "the watch timer closes it without a key";
+    AnswerInFront(wizard, Announcement("COM6"));
     AnswerInFront(wizard, kFinished);
     EXPECT_EQ(4u, wizard.WaitExit());
+    ExpectNeverIn(sampler, folder);
+}
+
+// The Vista family's connect prompt waits for ENTER; the port is there, Window-Eyes is not running, so Updating.wav
+// plays (synchronously, 2 s) before the final message, which must open in front.
+TEST_F(RealInput, AfterTheUpdatingSoundTheFinalMessageIsInFront) {
+    SetMachineString(kWindowsNtKey, "ProductName", kVistaProduct);
+    SetMachineString(kDriverInstallKey, "ProductName", "CP210x");
+    Install("7.0", {"users\\default"});
+    WriteFileBytes(Shipped("Updating.wav"), SilentWave(2000));
+    Wizard wizard(UserStart());
+    BeginAsAUser(wizard);
+    Window connect = NextPrompt(wizard);
+    SetMachineString(kVistaDeviceKey, "PortName", "COM5");
+    AnswerInFront(connect, kVistaConnect);
+    AnswerInFront(wizard, machine::Ansi(VistaDoneHeard()));
+    EXPECT_EQ(4u, wizard.WaitExit());
+    EXPECT_EQ("COM5", IniValue(Folder() + "\\users\\default\\WINEYES.INI", "driver", "brailleport"));
 }
 
 TEST_F(RealInput, AfterWindowEyesIsClosedWithItsOwnKeysTheLastPromptIsInFront) {

@@ -15,9 +15,10 @@ TEST_F(Begin, NtFamilyRunsTheInstallerAnnouncesThePortAndEndsWithFour) {
     Window main;
     StartAndBegin(wizard, main);
     Window announcement = NextPrompt(wizard);
-    EXPECT_TRUE(main.WaitHidden()) << "the main window is hidden once the first prompt is up, for the rest of the run";
+    EXPECT_TRUE(main.Visible()) << "the main window stays behind its prompts, where the activation comes back to";
+    EXPECT_FALSE(main.Enabled()) << "the prompt's owner takes no input while it is up";
     EXPECT_FALSE(main.Control(kBegin).Enabled());
-    EXPECT_TRUE(main.Control(kReadPort).Enabled()) << "enabled although the window stays hidden";
+    EXPECT_TRUE(main.Control(kReadPort).Enabled());
     EXPECT_EQ(Announcement("COM3"), AnswerEnter(announcement));
     EXPECT_EQ(kFinished, Next(wizard));
     EXPECT_EQ(4u, wizard.WaitExit());

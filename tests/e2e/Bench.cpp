@@ -438,6 +438,27 @@ std::vector<HWND> Wizard::Windows(const std::string& title) const {
     return WindowsOf(m_process.dwProcessId, title, true);
 }
 
+namespace {
+struct Shown {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectShown(HWND hwnd, LPARAM lParam) {
+    auto* shown = reinterpret_cast<Shown*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == shown->pid && ::IsWindowVisible(hwnd)) shown->found.push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> Wizard::ShownWindows() const {
+    Shown shown{m_process.dwProcessId, {}};
+    ::EnumWindows(CollectShown, reinterpret_cast<LPARAM>(&shown));
+    return shown.found;
+}
+
 Window Wizard::FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const {
     for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < timeoutMs; PauseBeforeNextLook(start)) {
         for (HWND hwnd : Windows(title)) {
@@ -495,10 +516,10 @@ DWORD Wizard::WaitExit(DWORD timeoutMs) {
 
 WindowEyesProgram::WindowEyesProgram(const WindowEyesShutdown& shutdown) {
     auto argument = [](const std::string& path) { return path.empty() ? std::string("-") : "\"" + path + "\""; };
-    m_process = StartProgram(
-        ProgramFolder() + "\\window-eyes-stand-in.exe",
-        std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " + argument(shutdown.savesSettings),
-        "");
+    m_process = StartProgram(ProgramFolder() + "\\window-eyes-stand-in.exe",
+                             std::to_string(shutdown.lingerMs) + " " + argument(shutdown.holds) + " " +
+                                 argument(shutdown.savesSettings) + (shutdown.refusesOpen ? " refuse" : " -"),
+                             "");
     WaitUntil([this] {
         std::vector<HWND> found = WindowsOf(m_process.dwProcessId, "Window-Eyes", false);
         m_window = found.empty() ? nullptr : found.front();
@@ -520,6 +541,36 @@ void WindowEyesProgram::Close() {
 DWORD WindowEyesProgram::WaitEnded() {
     if (!m_process.hProcess || ::WaitForSingleObject(m_process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return 0;
     return ::GetTickCount();
+}
+
+// ---------------------------------------------------------------- whether windows answer, and the foreground
+
+bool Answers(HWND window, DWORD withinMs) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, withinMs, &result) && !::IsHungAppWindow(window);
+}
+
+ForegroundSampler::ForegroundSampler() { m_thread = ::CreateThread(nullptr, 0, Run, this, 0, nullptr); }
+
+DWORD WINAPI ForegroundSampler::Run(void* parameter) {
+    auto* sampler = static_cast<ForegroundSampler*>(parameter);
+    while (!sampler->m_stop) {
+        HWND foreground = ::GetForegroundWindow();
+        if (sampler->m_stays.empty() || sampler->m_stays.back() != foreground) sampler->m_stays.push_back(foreground);
+        sampler->m_samples = sampler->m_samples + 1;
+        ::Sleep(2);
+    }
+    return 0;
+}
+
+std::vector<HWND> ForegroundSampler::Stop() {
+    if (m_thread) {
+        ::InterlockedExchange(&m_stop, 1);
+        ::WaitForSingleObject(m_thread, kTimeoutMs);
+        ::CloseHandle(m_thread);
+        m_thread = nullptr;
+    }
+    return m_stays;
 }
 
 // ---------------------------------------------------------------- keys as a keyboard gives them

@@ -166,6 +166,8 @@ public:
 
     // Windows of the program with the title, visible or not.
     std::vector<HWND> Windows(const std::string& title) const;
+    // The program's own visible top-level windows, whatever their titles (not those of the programs it started).
+    std::vector<HWND> ShownWindows() const;
 
 private:
     Window FindWindowTitled(const std::string& title, HWND other, DWORD timeoutMs) const;
@@ -203,6 +205,7 @@ struct WindowEyesShutdown {
     DWORD lingerMs = 0;         // how long its process outlives its window
     std::string holds;          // a file it holds open until it ends, as a loaded braille driver is
     std::string savesSettings;  // a WINEYES.INI whose brailleport it reads as it starts and writes back as it exits
+    bool refusesOpen = false;   // its process refuses to be opened, as another account's refuses an elevated setup
 };
 
 class WindowEyesProgram {
@@ -225,6 +228,32 @@ private:
     PROCESS_INFORMATION m_process{};
     HWND m_window = nullptr;
     DWORD m_windowGoneAt = 0;
+};
+
+// Whether a window answers a message within the time, and Windows does not take it for hung (IsHungAppWindow): a
+// window whose thread reads no messages gets a ghost "(Not Responding)" on Windows, and a screen reader's questions go
+// unanswered.
+bool Answers(HWND window, DWORD withinMs);
+
+// The foreground window sampled every few milliseconds on a thread of its own, from its start until Stop.
+class ForegroundSampler {
+public:
+    ForegroundSampler();
+    ~ForegroundSampler() { Stop(); }
+    ForegroundSampler(const ForegroundSampler&) = delete;
+    ForegroundSampler& operator=(const ForegroundSampler&) = delete;
+
+    // Stops sampling; the windows that were the foreground window, in turn (each once per stay), and how many samples.
+    std::vector<HWND> Stop();
+    unsigned Samples() const { return m_samples; }
+
+private:
+    static DWORD WINAPI Run(void* sampler);
+
+    HANDLE m_thread = nullptr;
+    volatile LONG m_stop = 0;
+    volatile unsigned m_samples = 0;
+    std::vector<HWND> m_stays;
 };
 
 // Keys as a keyboard gives them (SendInput): they go to whatever window is in the foreground.

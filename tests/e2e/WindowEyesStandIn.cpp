@@ -2,7 +2,9 @@
 // before its process ends, as a real program's does: it shuts down after its window is gone, holding its braille
 // driver open until it ends, and writes its settings back as it exits.
 // Arguments: how long it lingers after its window is gone (ms); a file it holds open until it ends, as a loaded DLL
-// is, or "-"; a WINEYES.INI whose [driver] brailleport it reads at its start and writes back as it exits, or "-".
+// is, or "-"; a WINEYES.INI whose [driver] brailleport it reads at its start and writes back as it exits, or "-";
+// "refuse" where its process refuses to be opened by others, as the process of another account refuses an elevated
+// setup (an empty DACL: only a caller with the debug privilege enabled gets in), or "-".
 #include <windows.h>
 
 #include <cstdlib>
@@ -24,6 +26,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     DWORD lingerMs = static_cast<DWORD>(std::atoi(Argument(1).c_str()));
     std::string holds = Argument(2);
     std::string settings = Argument(3);
+
+    if (Argument(4) == "refuse") {
+        SECURITY_DESCRIPTOR descriptor;
+        ACL empty;
+        if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+            !::InitializeAcl(&empty, sizeof empty, ACL_REVISION) ||
+            !::SetSecurityDescriptorDacl(&descriptor, TRUE, &empty, FALSE) ||
+            !::SetKernelObjectSecurity(::GetCurrentProcess(), DACL_SECURITY_INFORMATION, &descriptor)) {
+            return 5;
+        }
+    }
 
     HANDLE held = INVALID_HANDLE_VALUE;
     if (holds != "-") {

@@ -84,6 +84,47 @@ bool WriteWhole(const std::wstring& path, const std::string& bytes) {
     return ok;
 }
 
+// What each scenario that works the setup with real keys and no foreground granted tells about this PC's foreground
+// rules, as it passed or failed.
+struct ForegroundFinding {
+    const char* scenario;
+    const char* passed;
+    const char* failed;
+};
+
+const ForegroundFinding kForegroundFindings[] = {
+    {"RealInput.AfterADriverInstallerWithAWindowTheNextPromptIsInFront",
+     "the installer the setup starts opens in front, and once its window is gone the activation comes back to the "
+     "setup and its next prompt opens in front; no window of the setup was hung while the installer worked 8 s more",
+     "after the driver installer the next prompt opened behind another window, or a window of the setup was hung "
+     "(\"Not Responding\") while the installer worked"},
+    {"RealInput.AfterARealEnterOnTheRetryPromptTheNextRetryPromptIsInFront",
+     "after a real ENTER closes a prompt the activation stays with the setup's main window, so the retry prompt 500 ms "
+     "later opens in front, and the foreground never passed to another program's window",
+     "after a real ENTER closed a prompt the activation went to another program, and the next retry prompt opened "
+     "behind it"},
+    {"RealInput.AfterTheUpdatingSoundTheFinalMessageIsInFront",
+     "the final message, after a prompt closed with a real ENTER and Updating.wav played synchronously, opens in front",
+     "the final message, after a prompt closed with a real ENTER and Updating.wav played synchronously, opened behind "
+     "another window"},
+    {"RealInput.AfterWindowEyesIsClosedWithItsOwnKeysTheLastPromptIsInFront",
+     "after the user closes Window-Eyes with its own keys, its process ending later, the last prompt opens in front",
+     "after the user closed Window-Eyes with its own keys, the last prompt opened behind another window"},
+    {"RealInput.WatchClosesItsPromptBelowAnotherProgramsForegroundWindowAndTheNextIsInFront",
+     "a prompt that the watch closes below another program's foreground window is found, and the next prompt still "
+     "opens in front",
+     "after the watch closed its prompt below another program's foreground window, the next prompt opened behind"},
+};
+
+// The finding's line below the scenario's; none for other scenarios, or where it skipped (its reason says why).
+std::string ForegroundLine(const Outcome& outcome) {
+    for (const ForegroundFinding& finding : kForegroundFindings) {
+        if (outcome.name != finding.scenario || outcome.verdict == Verdict::skipped) continue;
+        return std::string("  on this PC: ") + (outcome.verdict == Verdict::passed ? finding.passed : finding.failed);
+    }
+    return "";
+}
+
 std::string Seconds(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", seconds);
@@ -137,7 +178,11 @@ bool WriteReports(const std::wstring& folder, const std::string& windows, const 
     }
     text << "RealInput.*: the setup worked with real keys and no foreground granted; on Windows they tell whether its "
             "prompts open in front (under Wine they pass whatever it does)\r\n";
-    for (const Outcome& outcome : outcomes) text << Utf8(Line(outcome)) << "\r\n";
+    for (const Outcome& outcome : outcomes) {
+        text << Utf8(Line(outcome)) << "\r\n";
+        std::string finding = ForegroundLine(outcome);
+        if (!finding.empty()) text << finding << "\r\n";
+    }
     text << Tally(outcomes) << "\r\n";
 
     std::ostringstream xml;
