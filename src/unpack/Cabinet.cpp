@@ -217,10 +217,7 @@ bool SafeEntryName(const char* name) {
     }
 }
 
-bool CabinetNamesSafe(const BYTE* data, size_t size) {
-    DWORD error = ERROR_SUCCESS;
-    return Pass(data, size, nullptr, &error);
-}
+bool CabinetNamesSafe(const BYTE* data, size_t size, DWORD* error) { return Pass(data, size, nullptr, error); }
 
 bool ExtractCabinet(const BYTE* data, size_t size, const wchar_t* folder, DWORD* error) {
     return Pass(data, size, folder, error);

@@ -12,7 +12,9 @@
 bool SafeEntryName(const char* name);
 
 // True when the cabinet can be read and every entry's name is safe; nothing is written. Run before the folder is made.
-bool CabinetNamesSafe(const BYTE* data, size_t size);
+// False with `error` ERROR_INVALID_DATA for a cabinet that is not whole or a name that is not safe, or Windows' error
+// when the cabinet cannot be read at all (no cabinet.dll).
+bool CabinetNamesSafe(const BYTE* data, size_t size, DWORD* error);
 
 // Writes every file of the cabinet below `folder` (which exists), making its subfolders, each file new. False when
 // cabinet.dll is missing, the cabinet is not whole, an entry's name is not safe, or a write fails; `error` is then

@@ -25,6 +25,7 @@ const wchar_t kNoRoom[] =
     L"The setup cannot be unpacked: there is not enough free space on the disk of %1. Please free some space and run "
     L"it again.";
 const wchar_t kCannotUnpack[] = L"The setup cannot be unpacked into %1: %2";
+const wchar_t kCannotRead[] = L"The setup cannot be unpacked: %2";
 const wchar_t kCannotStart[] = L"The setup cannot be started: %2";
 constexpr int kFailed = 1;
 
@@ -44,12 +45,16 @@ int Fail(const wchar_t* message, const wchar_t* folder, DWORD error) {
 }
 
 int Unpack(const Payload& payload) {
-    // Whole, and every name a file below the folder: checked before anything is written, the folder included.
-    if (!PayloadIntact(payload) || !CabinetNamesSafe(payload.data, payload.size)) return Fail(kDamaged, L"", 0);
+    // Whole, and every name a file below the folder: checked before anything is written, the folder included. A PC
+    // that cannot read a cabinet is told so, not that the download is damaged.
+    DWORD error = ERROR_SUCCESS;
+    if (!PayloadIntact(payload)) return Fail(kDamaged, L"", error);
+    if (!CabinetNamesSafe(payload.data, payload.size, &error)) {
+        return Fail(error == ERROR_INVALID_DATA ? kDamaged : kCannotRead, L"", error);
+    }
     CSystemCrypto crypto;
     UnpackFolder folder;
     FolderFailure failure = FolderFailure::None;
-    DWORD error = ERROR_SUCCESS;
     if (!MakeProtectedFolder(crypto, &folder, &failure, &error)) {
         return Fail(failure == FolderFailure::NoTempFolder    ? kNoTempFolder
                     : failure == FolderFailure::NoPermissions ? kNoPermissions

@@ -152,6 +152,8 @@ protected:
         Wizard wizard(options);
         Window box = wizard.WaitWindow(kMessageTitle);
         ASSERT_TRUE(box.Exists());
+        // The message box has its title before its text: under load the text may come a moment later.
+        WaitUntil([&] { return !box.Control(0xFFFF).Text().empty(); });
         EXPECT_EQ(kDamaged, box.Control(0xFFFF).Text());
         EXPECT_EQ(m_before, UnpackFolders()) << "nothing written";
         box.PressEnter();

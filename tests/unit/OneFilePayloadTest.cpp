@@ -82,9 +82,9 @@ std::string ListFiles(const std::string& folder, const std::string& below = "") 
 
 TEST_F(OneFilePayload, WholeItUnpacksIntoTheShippedFilesByteForByte) {
     ASSERT_TRUE(PayloadIntact(m_payload));
-    EXPECT_TRUE(CabinetNamesSafe(m_payload.data, m_payload.size));
-    std::string folder = FreshFolder("kelvo-payload-test");
     DWORD error = 0;
+    EXPECT_TRUE(CabinetNamesSafe(m_payload.data, m_payload.size, &error)) << "error " << error;
+    std::string folder = FreshFolder("kelvo-payload-test");
     std::wstring wide(folder.begin(), folder.end());
     EXPECT_TRUE(ExtractCabinet(m_payload.data, m_payload.size, wide.c_str(), &error)) << "error " << error;
     std::string dist = Path("../dist");
