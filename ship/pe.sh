@@ -29,3 +29,18 @@ pe_headers() {
         pe_cert_size=$(pe_u 4 "$file" $((directories + 36))) || return 1
     fi
 }
+
+# pe_checksum FILE OFFSET: the PE header's checksum of FILE as the linker and the signing tools compute it (16-bit
+# words summed with their carries folded in, the checksum field at OFFSET left out, then the file's size added).
+pe_checksum() {
+    od -An -tu2 -v --endian=little "$1" | awk -v skip=$(($2 / 2)) -v size="$(stat -L -c %s "$1")" '
+        { for (i = 1; i <= NF; i++) { if (n != skip && n != skip + 1) { sum += $i; sum = sum % 65536 + int(sum / 65536) } n++ } }
+        END { sum = sum % 65536 + int(sum / 65536); print sum + size }'
+}
+
+# pe_write FILE OFFSET BYTES NUMBER: NUMBER written little-endian in BYTES bytes at OFFSET of FILE.
+pe_write() {
+    local bytes='' i
+    for ((i = 0; i < $3; i++)); do bytes+=$(printf '\\x%02x' $((($4 >> (8 * i)) & 255))); done
+    printf "$bytes" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}

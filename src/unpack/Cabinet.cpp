@@ -4,9 +4,6 @@
 
 #include <fdi.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "afx/SystemLibrary.h"
 
 namespace {
@@ -15,33 +12,64 @@ char kCabinetName[] = "payload.cab";
 
 // Every handle FDI holds: the cabinet in memory, or a file being written.
 struct Stream {
-    const BYTE* data = nullptr;  // the cabinet; null for a written file
-    size_t size = 0;
-    size_t position = 0;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    DWORD* error = nullptr;  // where a failed write leaves Windows' error
+    const BYTE* data;  // the cabinet; null for a written file
+    size_t size;
+    size_t position;
+    HANDLE file;
+    DWORD* error;  // where a failed write leaves Windows' error
 };
 
 struct Extraction {
     const BYTE* data;
     size_t size;
-    const std::wstring* folder;
+    const wchar_t* folder;  // null: the names are only checked, nothing is written
     DWORD error;
 };
 // The cabinet being read: FDI's open callback has no context of its own. One extraction at a time.
 const Extraction* g_extraction = nullptr;
 
-FNALLOC(Allocate) { return std::malloc(cb); }
-FNFREE(Free) { std::free(pv); }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool Equal(const char* one, const char* other) {
+    while (*one && *one == *other) ++one, ++other;
+    return *one == *other;
+}
+
+// Windows opens such a name as a device in every folder (RtlIsDosDeviceName_U): CON, PRN, AUX, NUL, COM1-COM9 and
+// LPT1-LPT9, in any case, with whatever follows the first dot and whatever blanks stand before it. "NUL" swallows
+// what is written; "COM3" may be the braille display itself.
+bool DeviceName(const char* begin, const char* end) {
+    const char* stop = begin;
+    while (stop < end && *stop != '.') ++stop;
+    while (stop > begin && stop[-1] == ' ') --stop;
+    long length = stop - begin;
+    if (length != 3 && length != 4) return false;
+    const char kDevices[] = "CONPRNAUXNULCOMLPT";  // the last two with a digit 1-9 after them
+    for (int device = 0; device < 6; ++device) {
+        const char* candidate = kDevices + 3 * device;
+        if (Upper(begin[0]) != candidate[0] || Upper(begin[1]) != candidate[1] || Upper(begin[2]) != candidate[2]) {
+            continue;
+        }
+        return device < 4 ? length == 3 : length == 4 && begin[3] >= '1' && begin[3] <= '9';
+    }
+    return false;
+}
+
+FNALLOC(Allocate) { return ::HeapAlloc(::GetProcessHeap(), 0, cb); }
+FNFREE(Free) { ::HeapFree(::GetProcessHeap(), 0, pv); }
+
+INT_PTR NewStream(const BYTE* data, size_t size, HANDLE file, DWORD* error) {
+    auto* stream = static_cast<Stream*>(Allocate(sizeof(Stream)));
+    if (!stream) return -1;
+    *stream = Stream{data, size, 0, file, error};
+    return reinterpret_cast<INT_PTR>(stream);
+}
 
 FNOPEN(Open) {
     (void)oflag;
     (void)pmode;
-    if (!g_extraction || std::strcmp(pszFile, kCabinetName) != 0) return -1;  // only the cabinet itself is opened
-    auto* stream = new Stream;
-    stream->data = g_extraction->data;
-    stream->size = g_extraction->size;
-    return reinterpret_cast<INT_PTR>(stream);
+    if (!g_extraction || !Equal(pszFile, kCabinetName)) return -1;  // only the cabinet itself is opened
+    return NewStream(g_extraction->data, g_extraction->size, INVALID_HANDLE_VALUE, nullptr);
 }
 
 FNREAD(Read) {
@@ -49,7 +77,9 @@ FNREAD(Read) {
     if (!stream->data) return static_cast<UINT>(-1);
     size_t left = stream->size - stream->position;
     UINT count = left < cb ? static_cast<UINT>(left) : cb;
-    std::memcpy(pv, stream->data + stream->position, count);
+    BYTE* to = static_cast<BYTE*>(pv);
+    const BYTE* from = stream->data + stream->position;
+    for (UINT i = 0; i < count; ++i) to[i] = from[i];
     stream->position += count;
     return count;
 }
@@ -68,45 +98,45 @@ FNWRITE(Write) {
 FNCLOSE(Close) {
     auto* stream = reinterpret_cast<Stream*>(hf);
     bool ok = stream->file == INVALID_HANDLE_VALUE || ::CloseHandle(stream->file);
-    delete stream;
+    Free(stream);
     return ok ? 0 : -1;
 }
 
 FNSEEK(Seek) {
     auto* stream = reinterpret_cast<Stream*>(hf);
     if (!stream->data) return -1;
-    long long base = seektype == SEEK_CUR   ? static_cast<long long>(stream->position)
-                     : seektype == SEEK_END ? static_cast<long long>(stream->size)
-                                            : 0;
-    long long target = base + dist;
-    if (target < 0 || target > static_cast<long long>(stream->size)) return -1;
+    // A cabinet in memory is far below 2 GB: positions fit a long.
+    long base = seektype == SEEK_CUR   ? static_cast<long>(stream->position)
+                : seektype == SEEK_END ? static_cast<long>(stream->size)
+                                       : 0;
+    long target = base + dist;
+    if (target < 0 || target > static_cast<long>(stream->size)) return -1;
     stream->position = static_cast<size_t>(target);
-    return static_cast<__LONG32>(target);
+    return target;
 }
 
-// A name that stays below the folder: relative, plain ASCII, no drive, stream or parent folder. The cabinet is
-// checked and signed; this keeps a mistake in the build from writing anywhere else.
-bool SafeName(const char* name) {
-    if (!*name || *name == '\\' || *name == '/') return false;
-    for (const char* c = name; *c; ++c) {
-        unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte < 0x20 || byte >= 0x80 || *c == ':' || *c == '/') return false;
+// The file's folders, each made new or found, then the file itself, which must not exist yet. The name is safe.
+HANDLE CreateBelow(const wchar_t* folder, const char* name, DWORD* error) {
+    wchar_t path[MAX_PATH];
+    int length = ::lstrlenW(folder);
+    if (length + 1 + ::lstrlenA(name) >= MAX_PATH) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return INVALID_HANDLE_VALUE;
     }
-    std::string wrapped = std::string("\\") + name + "\\";
-    return wrapped.find("\\..\\") == std::string::npos && wrapped.find("\\.\\") == std::string::npos &&
-           wrapped.find("\\\\") == std::string::npos;
-}
-
-// The file's folders, each made new or found, then the file itself, which must not exist yet.
-HANDLE CreateBelow(const std::wstring& folder, const char* name) {
-    std::wstring path = folder + L"\\";
+    ::lstrcpyW(path, folder);
+    path[length++] = L'\\';
     for (const char* c = name; *c; ++c) {
-        if (*c == '\\' && !::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        path[length] = L'\0';
+        if (*c == '\\' && !::CreateDirectoryW(path, nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            *error = ::GetLastError();
             return INVALID_HANDLE_VALUE;
         }
-        path += static_cast<wchar_t>(*c);
+        path[length++] = static_cast<wchar_t>(*c);  // plain ASCII
     }
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    path[length] = L'\0';
+    HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) *error = ::GetLastError();
+    return file;
 }
 
 FNFDINOTIFY(Notify) {
@@ -116,19 +146,19 @@ FNFDINOTIFY(Notify) {
         case fdintENUMERATE:
             return 0;
         case fdintCOPY_FILE: {
-            if (!SafeName(pfdin->psz1)) {
+            if (!SafeEntryName(pfdin->psz1)) {
                 extraction->error = ERROR_INVALID_DATA;
                 return -1;
             }
-            HANDLE file = CreateBelow(*extraction->folder, pfdin->psz1);
-            if (file == INVALID_HANDLE_VALUE) {
-                extraction->error = ::GetLastError();
-                return -1;
+            if (!extraction->folder) return 0;  // checked only: skipped
+            HANDLE file = CreateBelow(extraction->folder, pfdin->psz1, &extraction->error);
+            if (file == INVALID_HANDLE_VALUE) return -1;
+            INT_PTR stream = NewStream(nullptr, 0, file, &extraction->error);
+            if (stream == -1) {
+                ::CloseHandle(file);
+                extraction->error = ERROR_NOT_ENOUGH_MEMORY;
             }
-            auto* stream = new Stream;
-            stream->file = file;
-            stream->error = &extraction->error;
-            return reinterpret_cast<INT_PTR>(stream);
+            return stream;
         }
         case fdintCLOSE_FILE_INFO:
             return Close(pfdin->hf) == 0 ? TRUE : FALSE;
@@ -137,9 +167,10 @@ FNFDINOTIFY(Notify) {
             return -1;
     }
 }
-}  // namespace
 
-bool ExtractCabinet(const BYTE* data, size_t size, const std::wstring& folder, DWORD* error) {
+// One pass over the cabinet through FDI: every entry's name checked, and each file written below `folder` unless it
+// is null.
+bool Pass(const BYTE* data, size_t size, const wchar_t* folder, DWORD* error) {
     using CreateFn = HFDI(DIAMONDAPI*)(PFNALLOC, PFNFREE, PFNOPEN, PFNREAD, PFNWRITE, PFNCLOSE, PFNSEEK, int, PERF);
     using CopyFn = BOOL(DIAMONDAPI*)(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*);
     using DestroyFn = BOOL(DIAMONDAPI*)(HFDI);
@@ -150,7 +181,7 @@ bool ExtractCabinet(const BYTE* data, size_t size, const std::wstring& folder, D
         *error = ERROR_MOD_NOT_FOUND;
         return false;
     }
-    Extraction extraction{data, size, &folder, ERROR_SUCCESS};
+    Extraction extraction{data, size, folder, ERROR_SUCCESS};
     ERF erf{};
     HFDI fdi = create(Allocate, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf);
     if (!fdi) {
@@ -164,4 +195,30 @@ bool ExtractCabinet(const BYTE* data, size_t size, const std::wstring& folder, D
     destroy(fdi);
     *error = ok ? ERROR_SUCCESS : extraction.error != ERROR_SUCCESS ? extraction.error : ERROR_INVALID_DATA;
     return ok;
+}
+}  // namespace
+
+bool SafeEntryName(const char* name) {
+    const char* component = name;
+    for (const char* c = name;; ++c) {
+        if (*c == '\\' || !*c) {
+            // Empty (a leading, doubled or last backslash), ending in a dot or a blank (Windows drops those, and "."
+            // and ".." are such), or a device.
+            if (c == component || c[-1] == '.' || c[-1] == ' ' || DeviceName(component, c)) return false;
+            if (!*c) return true;
+            component = c + 1;
+            continue;
+        }
+        unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte >= 0x80) return false;
+        for (const char* forbidden = ":/<>\"|?*"; *forbidden; ++forbidden) {
+            if (*c == *forbidden) return false;
+        }
+    }
+}
+
+bool CabinetNamesSafe(const BYTE* data, size_t size, DWORD* error) { return Pass(data, size, nullptr, error); }
+
+bool ExtractCabinet(const BYTE* data, size_t size, const wchar_t* folder, DWORD* error) {
+    return Pass(data, size, folder, error);
 }

@@ -4,8 +4,6 @@
 
 #include "unpack/UnpackResource.h"
 
-#include <cstring>
-
 namespace {
 const BYTE* Resource(HMODULE module, int id, size_t* size) {
     HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
@@ -13,17 +11,40 @@ const BYTE* Resource(HMODULE module, int id, size_t* size) {
     *size = found ? ::SizeofResource(module, found) : 0;
     return loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
 }
+
+void Copy(BYTE* to, const BYTE* from, size_t size) {
+    for (size_t i = 0; i < size; ++i) to[i] = from[i];
+}
 }  // namespace
 
-bool FindPayload(HMODULE module, Payload* payload) {
-    payload->data = Resource(module, IDR_PAYLOAD, &payload->size);
-    payload->digest = Resource(module, IDR_PAYLOAD_SHA256, &payload->digestSize);
-    return payload->data && payload->digest;
+bool CopyPayload(HMODULE module, Payload* payload) {
+    size_t size = 0, digestSize = 0;
+    const BYTE* cabinet = Resource(module, IDR_PAYLOAD, &size);
+    const BYTE* digest = Resource(module, IDR_PAYLOAD_SHA256, &digestSize);
+    if (!cabinet || !digest || size == 0) return false;
+    // Committed private memory: paged out, if at all, to the page file, never read again from the program's file.
+    auto* copy = static_cast<BYTE*>(::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!copy) return false;
+    Copy(copy, cabinet, size);
+    DWORD unused = 0;
+    ::VirtualProtect(copy, size, PAGE_READONLY, &unused);  // read only from here on, for the check and the unpacking
+    payload->data = copy;
+    payload->size = size;
+    payload->digestSize = digestSize;
+    Copy(payload->digest, digest, digestSize < kSha256Size ? digestSize : kSha256Size);
+    return true;
 }
 
-bool PayloadIntact(const CSystemCrypto& crypto, const Payload& payload) {
+void FreePayload(Payload* payload) {
+    if (payload->data) ::VirtualFree(const_cast<BYTE*>(payload->data), 0, MEM_RELEASE);
+    *payload = Payload();
+}
+
+bool PayloadIntact(const Payload& payload) {
     if (!payload.data || payload.size == 0 || payload.digestSize != kSha256Size) return false;
     BYTE digest[kSha256Size] = {};
-    if (!crypto.Sha256(payload.data, payload.size, digest)) return false;
-    return std::memcmp(digest, payload.digest, kSha256Size) == 0;
+    Sha256(payload.data, payload.size, digest);
+    BYTE differ = 0;
+    for (DWORD i = 0; i < kSha256Size; ++i) differ |= digest[i] ^ payload.digest[i];
+    return differ == 0;
 }

@@ -8,11 +8,24 @@
 // only SYSTEM and Administrators, cannot be opened, planted into or re-permitted by a program of the user that is not
 // elevated, whose token holds Administrators for deny only. A name that exists already may have been made by such a
 // program ahead of us (NSIS before 3.11, CVE-2025-43715): it is never used, another name is drawn instead.
+//
+// What the temporary folder may not be trusted for: it may be a junction to a disk that keeps no permissions (FAT,
+// exFAT), where the security descriptor is dropped without a word; so its disk must keep them (FILE_PERSISTENT_ACLS),
+// asked of the folder itself, past any junction. And someone may have given Users full control of it (common advice
+// for an MSI error): then a program of the user may rename the new folder away (deleting or renaming an entry needs
+// DELETE on it or FILE_DELETE_CHILD on its parent) and put its own in its place. A handle opened with read access and
+// without FILE_SHARE_DELETE makes every later open for DELETE fail with a sharing violation, and a rename or delete
+// needs such an open: the folder is made with that handle (NtCreateFile, so that no moment passes between its
+// creation and the handle) and held until the setup's tree has ended.
 #include "unpack/ProtectedFolder.h"
+
+#include <winternl.h>
 
 namespace {
 constexpr int kAttempts = 16;
 constexpr DWORD kRandomBytes = 16;  // 128 bits: a name no one guesses or meets by chance
+constexpr UINT kRoomBelow = 64;     // the longest path of a shipped file is half that
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);  // STATUS_OBJECT_NAME_COLLISION
 
 // SYSTEM and Administrators, full control, passed on to every file and subfolder; nothing for anyone else.
 class ProtectedSecurity {
@@ -57,82 +70,181 @@ private:
     bool m_ready = false;
 };
 
-bool PlainAscii(const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (c < 0x20 || c >= 0x80) return false;
+bool PlainAscii(const wchar_t* text) {
+    for (; *text; ++text) {
+        if (*text < 0x20 || *text >= 0x80) return false;
     }
     return true;
+}
+
+// ntdll's file functions: documented in winternl.h and the driver kit, present on every Windows NT, and already in
+// every process; looked up, so that the program imports nothing more.
+struct Ntdll {
+    using CreateFileFn = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                          ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+    using QueryVolumeFn = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FS_INFORMATION_CLASS);
+    using ErrorFn = ULONG(NTAPI*)(NTSTATUS);
+    CreateFileFn createFile;
+    QueryVolumeFn queryVolume;
+    ErrorFn error;
+
+    Ntdll() {
+        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        createFile = reinterpret_cast<CreateFileFn>(Function(ntdll, "NtCreateFile"));
+        queryVolume = reinterpret_cast<QueryVolumeFn>(Function(ntdll, "NtQueryVolumeInformationFile"));
+        error = reinterpret_cast<ErrorFn>(Function(ntdll, "RtlNtStatusToDosError"));
+    }
+    bool Ready() const { return createFile && queryVolume && error; }
+    static void* Function(HMODULE module, const char* name) {
+        return module ? reinterpret_cast<void*>(::GetProcAddress(module, name)) : nullptr;
+    }
+};
+
+// Whether the disk that holds the opened folder keeps permissions: asked of the handle, so a junction has been
+// followed to the disk it leads to.
+bool KeepsPermissions(const Ntdll& ntdll, HANDLE folder, DWORD* error) {
+    union {
+        FILE_FS_ATTRIBUTE_INFORMATION info;
+        BYTE bytes[sizeof(FILE_FS_ATTRIBUTE_INFORMATION) + 64 * sizeof(WCHAR)];
+    } volume{};
+    IO_STATUS_BLOCK status{};
+    NTSTATUS result = ntdll.queryVolume(folder, &status, &volume, sizeof volume, FileFsAttributeInformation);
+    // The file system's name may not fit; the attributes before it are given all the same.
+    if (result < 0 && result != static_cast<NTSTATUS>(0x80000005L)) {  // STATUS_BUFFER_OVERFLOW
+        *error = ntdll.error(result);
+        return false;
+    }
+    *error = ERROR_SUCCESS;
+    return (volume.info.FileSystemAttributes & FILE_PERSISTENT_ACLS) != 0;
 }
 }  // namespace
 
 // The system's own Windows folder (not a terminal server user's private one), which the setup, an ANSI program,
 // can name in every code page only when it is plain ASCII, as Windows installs it.
-bool MakeProtectedFolder(const CSystemCrypto& crypto, std::wstring* folder, FolderFailure* failure, DWORD* error) {
+bool MakeProtectedFolder(const CSystemCrypto& crypto, UnpackFolder* folder, FolderFailure* failure, DWORD* error) {
     *failure = FolderFailure::Other;
-    wchar_t windows[MAX_PATH] = L"";
-    UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        *error = ::GetLastError();
+    wchar_t* path = folder->path;
+    UINT length = ::GetSystemWindowsDirectoryW(path, MAX_PATH);
+    // "\Temp", "\kelvo-" and the digits, and room for the paths of the files below it.
+    const UINT kRoom = 5 + 1 + 6 + 2 * kRandomBytes + kRoomBelow;
+    if (length == 0 || length + kRoom >= MAX_PATH) {
+        *error = length == 0 ? ::GetLastError() : ERROR_FILENAME_EXCED_RANGE;
         return false;
     }
-    std::wstring temp = std::wstring(windows) + (windows[length - 1] == L'\\' ? L"Temp" : L"\\Temp");
-    *folder = temp;  // named in a failure's message
-    DWORD attributes = ::GetFileAttributesW(temp.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !PlainAscii(temp)) {
+    ::lstrcpyW(path + length, path[length - 1] == L'\\' ? L"Temp" : L"\\Temp");
+    length = ::lstrlenW(path);
+    DWORD attributes = ::GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !PlainAscii(path)) {
         *failure = FolderFailure::NoTempFolder;
         *error = attributes == INVALID_FILE_ATTRIBUTES ? ::GetLastError() : ERROR_PATH_NOT_FOUND;
         return false;
     }
+    Ntdll ntdll;
     ProtectedSecurity security;
-    if (!security.Attributes()) {
+    if (!ntdll.Ready() || !security.Attributes()) {
+        *error = ntdll.Ready() ? ::GetLastError() : ERROR_PROC_NOT_FOUND;
+        return false;
+    }
+    // The new folder is made in this very folder, by its handle: the disk asked is the disk written to.
+    HANDLE temp = ::CreateFileW(path, FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (temp == INVALID_HANDLE_VALUE) {
         *error = ::GetLastError();
         return false;
     }
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        BYTE random[kRandomBytes] = {};
-        if (!crypto.Random(random, kRandomBytes)) {
-            *error = ::GetLastError();
-            return false;
+    bool made = false;
+    if (!KeepsPermissions(ntdll, temp, error)) {
+        if (*error == ERROR_SUCCESS) {
+            *failure = FolderFailure::NoPermissions;
+            *error = ERROR_NOT_SUPPORTED;
         }
-        std::wstring name = temp + L"\\kelvo-";
-        for (BYTE byte : random) {
-            name += L"0123456789abcdef"[byte >> 4];
-            name += L"0123456789abcdef"[byte & 15];
+    } else {
+        for (int attempt = 0; attempt < kAttempts && !made; ++attempt) {
+            BYTE random[kRandomBytes] = {};
+            if (!crypto.Random(random, kRandomBytes)) {
+                *error = ::GetLastError();
+                break;
+            }
+            wchar_t* name = path + length;
+            ::lstrcpyW(name, L"\\kelvo-");
+            wchar_t* digit = name + 7;
+            for (BYTE byte : random) {
+                *digit++ = L"0123456789abcdef"[byte >> 4];
+                *digit++ = L"0123456789abcdef"[byte & 15];
+            }
+            *digit = L'\0';
+            UNICODE_STRING relative{static_cast<USHORT>((digit - name - 1) * sizeof(wchar_t)),
+                                    static_cast<USHORT>((digit - name) * sizeof(wchar_t)), name + 1};
+            OBJECT_ATTRIBUTES object{
+                sizeof object, temp, &relative, OBJ_CASE_INSENSITIVE, security.Attributes()->lpSecurityDescriptor,
+                nullptr};
+            IO_STATUS_BLOCK status{};
+            // Read access, so that the share mode counts; no FILE_SHARE_DELETE: no one may delete or rename it.
+            NTSTATUS result =
+                ntdll.createFile(&folder->held, FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE, &object, &status,
+                                 nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+                                 FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+            if (result >= 0) {
+                made = true;
+            } else {
+                folder->held = INVALID_HANDLE_VALUE;
+                *error = ntdll.error(result);
+                if (result != kNameCollision) break;  // a name that exists: another is drawn
+                path[length] = L'\0';
+            }
         }
-        if (::CreateDirectoryW(name.c_str(), security.Attributes())) {
-            *folder = name;
-            *failure = FolderFailure::None;
-            return true;
-        }
-        *error = ::GetLastError();
-        if (*error != ERROR_ALREADY_EXISTS) return false;
     }
-    return false;
+    ::CloseHandle(temp);
+    if (!made) {
+        path[length] = L'\0';  // the temporary folder, named in the message
+        return false;
+    }
+    *failure = FolderFailure::None;
+    return true;
 }
 
-void RemoveFolder(const std::wstring& folder) {
+namespace {
+// Everything below `path` (a buffer of MAX_PATH), removed; what a process still holds is listed for the restart.
+void RemoveBelow(wchar_t* path) {
+    int length = ::lstrlenW(path);
+    if (length + 2 >= MAX_PATH) return;
+    ::lstrcpyW(path + length, L"\\*");
     WIN32_FIND_DATAW entry;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            bool removed;
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                // A child may have made a file read-only.
-                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                removed = ::DeleteFileW(path.c_str());
-            } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                RemoveFolder(path);
-                continue;
-            } else {
-                removed = ::RemoveDirectoryW(path.c_str());  // a link a child made goes, not what it points to
-            }
-            if (!removed) ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-        } while (::FindNextFileW(find, &entry));
-        ::FindClose(find);
+    HANDLE find = ::FindFirstFileW(path, &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        path[length] = L'\0';
+        return;
     }
-    // Listed after its files, so that the restart removes them first and then the emptied folder.
-    if (!::RemoveDirectoryW(folder.c_str())) ::MoveFileExW(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    do {
+        const wchar_t* name = entry.cFileName;
+        if ((name[0] == L'.' && !name[1]) || (name[0] == L'.' && name[1] == L'.' && !name[2])) continue;
+        if (length + 1 + ::lstrlenW(name) >= MAX_PATH) continue;
+        ::lstrcpyW(path + length + 1, name);
+        bool removed;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // A child may have made a file read-only.
+            ::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+            removed = ::DeleteFileW(path);
+        } else if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            RemoveBelow(path);
+            removed = ::RemoveDirectoryW(path);
+        } else {
+            removed = ::RemoveDirectoryW(path);  // a link a child made goes, not what it points to
+        }
+        // Listed after its files, so that the restart removes them first and then the emptied folder.
+        if (!removed) ::MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    } while (::FindNextFileW(find, &entry));
+    ::FindClose(find);
+    path[length] = L'\0';
+}
+}  // namespace
+
+// The contents go while the folder is still held, so that its path still leads to it and to nothing put in its
+// place; only the emptied folder is removed after the handle is closed.
+void RemoveFolder(UnpackFolder* folder) {
+    RemoveBelow(folder->path);
+    if (folder->held != INVALID_HANDLE_VALUE) ::CloseHandle(folder->held);
+    folder->held = INVALID_HANDLE_VALUE;
+    if (!::RemoveDirectoryW(folder->path)) ::MoveFileExW(folder->path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -1,13 +1,9 @@
-// SystemCrypto: SHA-256 and random bytes from Windows' own crypto provider, the only ones the unpacking trusts.
+// SystemCrypto: random bytes from Windows' own crypto provider, for the unpacking folder's name.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
-
-constexpr DWORD kSha256Size = 32;
-
-// The provider of the system folder, opened for hashing and random numbers only (no keys are kept).
+// The base provider of the system folder (PROV_RSA_FULL, on every Windows), opened for random numbers only.
 class CSystemCrypto {
 public:
     CSystemCrypto();
@@ -15,10 +11,10 @@ public:
     CSystemCrypto(const CSystemCrypto&) = delete;
     CSystemCrypto& operator=(const CSystemCrypto&) = delete;
 
-    bool Ready() const { return m_provider != 0; }
-    bool Sha256(const void* data, size_t size, BYTE digest[kSha256Size]) const;
+    // False with Windows' error left for GetLastError when the provider cannot be had.
     bool Random(BYTE* bytes, DWORD size) const;
 
 private:
     HCRYPTPROV m_provider = 0;
+    DWORD m_error = ERROR_SUCCESS;
 };

@@ -34,6 +34,19 @@ std::string OneFileProgram() {
     return "<no kelvo-setup-*.exe>";
 }
 
+// A bad build's program, whose payload also holds update\<device>: beside this program (the kit) or below the build's
+// zip.
+std::string BadBuild(const std::string& device) {
+    std::string name = "bad-build-" + device + ".exe";
+    std::string beside = ProgramFolder() + "\\" + name;
+    if (FileExists(beside)) return beside;
+    std::string built = "Z:" KELVO_ONEFILE_DIR "/bad-build/" + name;
+    for (char& c : built) {
+        if (c == '/') c = '\\';
+    }
+    return built;
+}
+
 std::string TempFolder() {
     char windows[MAX_PATH] = "";
     ::GetSystemWindowsDirectoryA(windows, MAX_PATH);
@@ -132,6 +145,22 @@ protected:
         EXPECT_EQ(4u, wizard.WaitExit()) << "the setup's exit code, handed back";
     }
 
+    // The program in the download folder says the download is damaged, writes nothing and ends with 1.
+    void ExpectRefusedAsDamaged() {
+        StartOptions options = FromDownloads();
+        options.checkPrompts = false;
+        Wizard wizard(options);
+        Window box = wizard.WaitWindow(kMessageTitle);
+        ASSERT_TRUE(box.Exists());
+        // The message box has its title before its text: under load the text may come a moment later.
+        WaitUntil([&] { return !box.Control(0xFFFF).Text().empty(); });
+        EXPECT_EQ(kDamaged, box.Control(0xFFFF).Text());
+        EXPECT_EQ(m_before, UnpackFolders()) << "nothing written";
+        box.PressEnter();
+        EXPECT_EQ(1u, wizard.WaitExit());
+        EXPECT_EQ("", InstallerRuns());
+    }
+
     std::string m_program;
     std::set<std::string> m_before;
 };
@@ -148,6 +177,14 @@ TEST_F(OneFile, BeginFromADownloadFolderRunsFromAnAdminOnlyFolderThatIsGoneAfter
         EXPECT_EQ(38u, name.size()) << name << ": kelvo- and 128 random bits";
         EXPECT_EQ(std::string::npos, name.find_first_not_of("kelvo-0123456789abcdef")) << name;
         ExpectAdminOnly(folder);
+        // Held: even a program with every right on it and on the temporary folder (this one runs elevated) cannot
+        // rename it away and put its own in its place. While the setup runs, its current directory, a handle that
+        // shares no deletion either, refuses this as well; the program's own handle, held from the folder's creation
+        // on, is shown alone by the unit test OneFileFolder.HeldFromItsCreationItCanBeNeitherRenamedNorDeleted.
+        std::string moved = folder + "-moved";
+        EXPECT_FALSE(::MoveFileA(folder.c_str(), moved.c_str())) << "renamed while the setup runs";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+        if (FolderExists(moved)) ::MoveFileA(moved.c_str(), folder.c_str());
     });
     EXPECT_EQ(Lower(folder + "\t\"" + folder + "\\driverfornt\\Kelvo Braille display driver.exe\"\r\n"),
               Lower(InstallerRuns()))
@@ -177,16 +214,19 @@ TEST_F(OneFile, DamagedCopySaysSoWritesNothingAndEndsWithOne) {
     ASSERT_NE(std::string::npos, cabinet);
     bytes[cabinet + 4096] ^= 0x20;
     WriteFileBytes(Downloaded(), bytes);
-    StartOptions options = FromDownloads();
-    options.checkPrompts = false;
-    Wizard wizard(options);
-    Window box = wizard.WaitWindow(kMessageTitle);
-    ASSERT_TRUE(box.Exists());
-    EXPECT_EQ(kDamaged, box.Control(0xFFFF).Text());
-    EXPECT_EQ(m_before, UnpackFolders()) << "nothing written";
-    box.PressEnter();
-    EXPECT_EQ(1u, wizard.WaitExit());
-    EXPECT_EQ("", InstallerRuns());
+    ExpectRefusedAsDamaged();
+}
+
+// A bad build's payload that holds update\NUL or update\COM3, names that Windows opens as devices in every folder: the
+// write would vanish, or go to a serial port (perhaps the display's). Its digest is right; it is refused all the same,
+// as a damaged one, before anything is written.
+TEST_F(OneFile, ABadBuildWithADeviceNameIsRefusedLikeADamagedOne) {
+    for (const char* device : {"NUL", "COM3"}) {
+        SCOPED_TRACE(device);
+        std::string bad = BadBuild(device);
+        ASSERT_TRUE(::CopyFileA(bad.c_str(), Downloaded().c_str(), FALSE)) << bad << ": error " << ::GetLastError();
+        ExpectRefusedAsDamaged();
+    }
 }
 
 // Wine searches the program's folder for these names only with KELVO_DLL_OVERRIDES; Windows does by itself. The

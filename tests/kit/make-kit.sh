@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the Windows test kit: the runner and run-tests.cmd, the end-to-end program with its helpers, the shipped
-# folder it tests and the one-file release of it, as one reproducible zip named after the release's version.
+# folder it tests and the one-file release of it (and two of a bad build, bad-build-NUL.exe and bad-build-COM3.exe),
+# as one reproducible zip named after the release's version.
 # Usage: make-kit.sh <build folder> <shipped folder> <folder to write the zip into>
 set -euo pipefail
 
@@ -28,6 +29,8 @@ cp "$build/tests/kit/kelvo_kit.exe" "$e2e/kelvo_e2e.exe" "$e2e/prompt-probe.exe"
 # The one-file release beside the scenarios that run it: the release's own when the shipped folder is a release's.
 onefile=kelvo-setup-$version.exe
 if [ -f "$shipped/$onefile" ]; then cp "$shipped/$onefile" "$stage/"; else cp "$build/dist-zip/$onefile" "$stage/"; fi
+# And a bad build's, whose payload holds a device name, which the one-file scenarios must see refused.
+cp "$build"/dist-zip/bad-build/bad-build-*.exe "$stage/"
 # cmd.exe reads a batch file line by line: CRLF, as Windows writes it.
 sed 's/\r*$/\r/' "$here/run-tests.cmd" >"$stage/run-tests.cmd"
 while IFS= read -r name; do

@@ -1,6 +1,6 @@
 // The one-file program as it reads its own resources: whole, the payload unpacks into the shipped files byte for
-// byte; damaged or cut short anywhere, it is refused before anything is written. Its manifest and version are the
-// setup's.
+// byte; damaged or cut short anywhere, or holding a name that is no file, it is refused before anything is written.
+// Its digest is its own SHA-256. Its manifest and version are the setup's; it runs from swap, and its own part is lean.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +9,8 @@
 #include "MachineFiles.h"
 #include "unpack/Cabinet.h"
 #include "unpack/Payload.h"
+#include "unpack/ProtectedFolder.h"
+#include "unpack/Sha256.h"
 
 namespace {
 // The build's one-file program, loaded for its resources only.
@@ -17,10 +19,10 @@ protected:
     void SetUp() override {
         m_module = ::LoadLibraryExA(Path("kelvo-setup-*.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_TRUE(m_module) << Path("kelvo-setup-*.exe") << ": error " << ::GetLastError();
-        ASSERT_TRUE(FindPayload(m_module, &m_payload));
-        ASSERT_TRUE(m_crypto.Ready());
+        ASSERT_TRUE(CopyPayload(m_module, &m_payload));
     }
     void TearDown() override {
+        FreePayload(&m_payload);
         if (m_module) ::FreeLibrary(m_module);
     }
 
@@ -42,12 +44,11 @@ protected:
         changed.data = reinterpret_cast<const BYTE*>(bytes.data());
         changed.size = bytes.size();
         changed.digestSize = digestSize;
-        return PayloadIntact(m_crypto, changed);
+        return PayloadIntact(changed);
     }
 
     HMODULE m_module = nullptr;
     Payload m_payload;
-    CSystemCrypto m_crypto;
 };
 
 // An empty folder of this name in the temporary folder.
@@ -80,11 +81,12 @@ std::string ListFiles(const std::string& folder, const std::string& below = "") 
 }  // namespace
 
 TEST_F(OneFilePayload, WholeItUnpacksIntoTheShippedFilesByteForByte) {
-    ASSERT_TRUE(PayloadIntact(m_crypto, m_payload));
-    std::string folder = FreshFolder("kelvo-payload-test");
+    ASSERT_TRUE(PayloadIntact(m_payload));
     DWORD error = 0;
+    EXPECT_TRUE(CabinetNamesSafe(m_payload.data, m_payload.size, &error)) << "error " << error;
+    std::string folder = FreshFolder("kelvo-payload-test");
     std::wstring wide(folder.begin(), folder.end());
-    EXPECT_TRUE(ExtractCabinet(m_payload.data, m_payload.size, wide, &error)) << "error " << error;
+    EXPECT_TRUE(ExtractCabinet(m_payload.data, m_payload.size, wide.c_str(), &error)) << "error " << error;
     std::string dist = Path("../dist");
     std::string files = ListFiles(dist);
     EXPECT_EQ(files, ListFiles(folder));
@@ -93,7 +95,7 @@ TEST_F(OneFilePayload, WholeItUnpacksIntoTheShippedFilesByteForByte) {
         EXPECT_EQ(machine::ReadFileBytes(dist + "\\" + name), machine::ReadFileBytes(folder + "\\" + name)) << name;
     }
     // Each file is written new: a second unpacking into the same folder fails rather than overwrite.
-    EXPECT_FALSE(ExtractCabinet(m_payload.data, m_payload.size, wide, &error));
+    EXPECT_FALSE(ExtractCabinet(m_payload.data, m_payload.size, wide.c_str(), &error));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), error);
     machine::RemoveTree(folder);
 }
@@ -128,9 +130,145 @@ TEST_F(OneFilePayload, CabinetCutShortFailsToUnpack) {
     std::string folder = FreshFolder("kelvo-payload-cut");
     DWORD error = 0;
     EXPECT_FALSE(
-        ExtractCabinet(m_payload.data, m_payload.size / 2, std::wstring(folder.begin(), folder.end()), &error));
+        ExtractCabinet(m_payload.data, m_payload.size / 2, std::wstring(folder.begin(), folder.end()).c_str(), &error));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_DATA), error);
     machine::RemoveTree(folder);
+}
+
+// A name of the payload that Windows would open as a device, or change, is no file: refused (a bad build made it).
+TEST(OneFileNames, OnlyNamesThatAreFilesBelowTheFolderPass) {
+    struct Row {
+        const char* name;
+        bool safe;
+    };
+    const Row rows[] = {
+        {"update\\chimes.wav", true},
+        {"updatedolphin\\kelvo\\kelvo00039.INI", true},
+        {"COM10", true},
+        {"CONSOLE.ini", true},
+        {"nul1", true},
+        {"auxiliary.txt", true},
+        {"update\\.hidden", true},
+        // DOS device names, in any component, any case, with or without an extension
+        {"NUL", false},
+        {"update\\NUL", false},
+        {"update\\COM3", false},
+        {"aux.txt", false},
+        {"Con", false},
+        {"prn.ini", false},
+        {"update\\lpt1.dat", false},
+        {"com9", false},
+        {"LPT9\\x.ini", false},
+        {"nul.tar.gz", false},
+        {"AUX .txt", false},
+        // ending in a dot or a blank, which Windows drops
+        {"update\\chimes.", false},
+        {"update\\chimes ", false},
+        {"update.\\chimes.wav", false},
+        {"update \\chimes.wav", false},
+        // leaving the folder, or no name Windows allows
+        {"..\\x", false},
+        {".\\x", false},
+        {"\\x", false},
+        {"x\\", false},
+        {"x\\\\y", false},
+        {"C:x", false},
+        {"x/y", false},
+        {"x?y", false},
+        {"x*y", false},
+        {"x\"y", false},
+        {"x<y", false},
+        {"x|y", false},
+        {"\xe4.ini", false},
+        {"", false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.safe, SafeEntryName(row.name)) << "'" << row.name << "'";
+}
+
+// The folder is held from its creation by a handle that shares no deletion: no one can rename it away or delete it,
+// whoever they are and whatever rights they have on it and on the temporary folder (these tests run elevated), until
+// it is let go. The end-to-end scenario shows it while the setup runs, where the setup's current directory, a handle
+// that shares no deletion either, refuses the same; here nothing else holds it.
+TEST(OneFileFolder, HeldFromItsCreationItCanBeNeitherRenamedNorDeleted) {
+    CSystemCrypto crypto;
+    UnpackFolder folder;
+    FolderFailure failure = FolderFailure::Other;
+    DWORD error = 0;
+    ASSERT_TRUE(MakeProtectedFolder(crypto, &folder, &failure, &error)) << "error " << error;
+    EXPECT_EQ(FolderFailure::None, failure);
+    std::wstring path = folder.path, moved = path + L"-moved";
+    EXPECT_FALSE(::MoveFileW(path.c_str(), moved.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+    EXPECT_FALSE(::RemoveDirectoryW(path.c_str()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+    if (::GetFileAttributesW(moved.c_str()) != INVALID_FILE_ATTRIBUTES) ::MoveFileW(moved.c_str(), path.c_str());
+    RemoveFolder(&folder);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(path.c_str())) << "removed once let go";
+}
+
+namespace {
+std::string Hex(const BYTE* bytes, size_t size) {
+    std::string hex;
+    for (size_t i = 0; i < size; ++i)
+        hex += "0123456789abcdef"[bytes[i] >> 4], hex += "0123456789abcdef"[bytes[i] & 15];
+    return hex;
+}
+
+std::string OwnSha256(const std::string& bytes) {
+    BYTE digest[kSha256Size];
+    Sha256(bytes.data(), bytes.size(), digest);
+    return Hex(digest, kSha256Size);
+}
+
+// The provider is acquired once: under the emulated Wine machine each acquisition takes about half a second.
+std::string CryptoApiSha256(const std::string& bytes) {
+    static HCRYPTPROV provider = 0;
+    if (!provider && !::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        provider = 0;
+    }
+    HCRYPTHASH hash = 0;
+    BYTE digest[kSha256Size];
+    DWORD size = kSha256Size;
+    bool ok = provider && ::CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) &&
+              ::CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0) &&
+              ::CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    if (hash) ::CryptDestroyHash(hash);
+    return ok ? Hex(digest, size) : "<no CryptoAPI digest>";
+}
+}  // namespace
+
+// The program's own SHA-256 (it needs no crypto provider): FIPS 180-4's examples, and CryptoAPI's digest of every
+// length across the padding's one- and two-block cases, and of the payload.
+TEST_F(OneFilePayload, OwnSha256IsTheStandardOne) {
+    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", OwnSha256(""));
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", OwnSha256("abc"));
+    EXPECT_EQ("248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
+              OwnSha256("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"));
+    std::string bytes;
+    for (int length = 0; length <= 200; ++length, bytes += static_cast<char>(length * 37)) {
+        EXPECT_EQ(CryptoApiSha256(bytes), OwnSha256(bytes)) << length << " bytes";
+    }
+    const std::string payload(reinterpret_cast<const char*>(m_payload.data), m_payload.size);
+    EXPECT_EQ(CryptoApiSha256(payload), OwnSha256(payload));
+    EXPECT_EQ(Hex(m_payload.digest, kSha256Size), OwnSha256(payload));
+}
+
+// Windows copies the whole image into the page file before running it from a network share or a removable medium;
+// and the program's own part, all but its resources (the payload, icon, version block and manifest), is at most 40 KB.
+TEST_F(OneFilePayload, RunsFromSwapAndItsOwnPartIsAtMost40Kb) {
+    std::string file = machine::ReadFileBytes(Path("kelvo-setup-*.exe"));
+    ASSERT_GT(file.size(), 0x400u);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(file.data() + dos->e_lfanew);
+    const WORD runFromSwap = IMAGE_FILE_NET_RUN_FROM_SWAP | IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP;
+    EXPECT_EQ(runFromSwap, nt->FileHeader.Characteristics & runFromSwap);
+    auto section = IMAGE_FIRST_SECTION(nt);
+    size_t resources = 0;
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (std::string(reinterpret_cast<const char*>(section->Name), 5) == ".rsrc") resources = section->SizeOfRawData;
+    }
+    EXPECT_GT(resources, m_payload.size);
+    EXPECT_LE(file.size() - resources, 40960u) << file.size() << " bytes, " << resources << " of them resources";
 }
 
 namespace {

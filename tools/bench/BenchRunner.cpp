@@ -3,7 +3,8 @@
 // program that does nothing else, and against a minimal dialog built with the same flags; the watch timers'
 // latencies against their periods; CPU time while waiting; the program's size. The one-file release (in
 // ONE-FILE-FOLDER, beside the zip) started to the same main window against the setup started directly, and its size
-// against the zip's. Usage: kelvo_benchmark.exe SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER
+// against the zip's, and against another build's one-file program when one is given (BASELINE-ONE-FILE, e.g. the last
+// release's). Usage: kelvo_benchmark.exe SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER [BASELINE-ONE-FILE]
 #include <windows.h>
 
 #include <algorithm>
@@ -157,7 +158,9 @@ double FileKb(const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: kelvo_benchmark SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER\n");
+        std::fprintf(
+            stderr,
+            "usage: kelvo_benchmark SHIPPED-FOLDER MINIMAL-PROGRAM-FOLDER ONE-FILE-FOLDER [BASELINE-ONE-FILE]\n");
         return 2;
     }
     std::string setup = "C:\\Kelvo setup";
@@ -177,13 +180,21 @@ int main(int argc, char** argv) {
     std::string oneFileExe = found.cFileName;
     std::string zip = oneFileExe.substr(0, oneFileExe.size() - 4) + ".zip";
     ::CopyFileA((std::string(argv[3]) + "\\" + oneFileExe).c_str(), (oneFile + "\\" + oneFileExe).c_str(), FALSE);
+    // Another build's one-file program, in a download folder of its own under the name it would have.
+    std::string baseline = argc > 4 ? "C:\\Kelvo download baseline" : "";
+    if (!baseline.empty()) {
+        RemoveTree(baseline);
+        MakeFolders(baseline);
+        ::CopyFileA(argv[4], (baseline + "\\" + oneFileExe).c_str(), FALSE);
+    }
     ResetMachine();
 
     std::string setupExe = "\"" + setup + "\\Kelvo Braille display setup.exe\"";
-    std::vector<double> wizardStarts, sameStarts, minimalStarts, oneFileStarts;
+    std::vector<double> wizardStarts, sameStarts, minimalStarts, oneFileStarts, baselineStarts;
     for (int i = 0; i < kStarts; ++i) {  // interleaved, so all see the same machine
         wizardStarts.push_back(ColdStart(setup, "", "setup 3.09.12.16"));
         oneFileStarts.push_back(ColdStart(oneFile, oneFileExe, "setup 3.09.12.16"));
+        if (!baseline.empty()) baselineStarts.push_back(ColdStart(baseline, oneFileExe, "setup 3.09.12.16"));
         sameStarts.push_back(ColdStart(minimal, "kelvo_same_resources.exe", "setup 3.09.12.16", setupExe));
         minimalStarts.push_back(ColdStart(minimal, "kelvo_minimal_dialog.exe", "minimal dialog"));
     }
@@ -258,5 +269,16 @@ int main(int argc, char** argv) {
     std::printf("| one-file release size (KiB) | %.0f | %.0f (the zip) | %.2f |\n", oneFileKb, zipKb,
                 oneFileKb / zipKb);
     RemoveTree(oneFile);
+    if (!baseline.empty()) {
+        Figures bs = Summarise(baselineStarts);
+        std::printf(
+            "| one-file release: start to the setup's main window, min / median / max (ms, n=%d) | %.0f / %.0f / %.0f "
+            "| %.0f / %.0f / %.0f (%s) | %.2f (medians) |\n",
+            kStarts, os.min, os.median, os.max, bs.min, bs.median, bs.max, argv[4], os.median / bs.median);
+        double baselineKb = FileKb(baseline + "\\" + oneFileExe);
+        std::printf("| one-file release size (KiB) | %.0f | %.0f (%s) | %.2f |\n", oneFileKb, baselineKb, argv[4],
+                    oneFileKb / baselineKb);
+        RemoveTree(baseline);
+    }
     return 0;
 }
