@@ -35,14 +35,11 @@ kit: dist
 
 # Every test, under Wine on headless displays; the displays and wineservers are ended afterwards either way. Each
 # Windows runs in LANES lanes (copies of its prefix, each with its own display and warm server; auto: as many as pay
-# on this machine), and CTest runs a test in every free lane at once, beside the tests that need no Wine. CTest and
-# all it starts run niced: where Wine runs in the Wine machine, the tests that build and sign a release on this
-# machine then leave its processors to the emulated ones that run the scenarios; where Wine runs directly, every
-# program is CTest's, and nothing changes.
+# on this machine), and CTest runs a test in every free lane at once, beside the tests that need no Wine.
 LANES ?= auto
 test: build
 	@status=0; jobs=$$(bash scripts/wine-lanes $(LANES) $(BUILD)) && cd $(BUILD) && \
-		KELVO_WINE_LANES=$$PWD/wine-lanes.json nice ctest --output-on-failure -j $$jobs $(ARGS) || status=$$?; \
+		KELVO_WINE_LANES=$$PWD/wine-lanes.json ctest --output-on-failure -j $$jobs $(ARGS) || status=$$?; \
 	cd $(CURDIR) && scripts/wine-stop && KELVO_WINEARCH=win64 scripts/wine-stop; exit $$status
 
 demo: build
