@@ -58,14 +58,18 @@ void WindowEyesProcess::Follow(DWORD id) {
     }
 }
 
+// Every window of the title, not only the first: while a Window-Eyes started again and the old one are both up, the
+// first found may be the old one's at every check until both are gone, and the new process would never be seen.
 bool WindowEyesProcess::WindowOpen() {
-    HWND window = ::FindWindowA(nullptr, kWindowEyesTitle);
-    if (window) {
+    bool open = false;
+    for (HWND window = ::FindWindowExA(nullptr, nullptr, nullptr, kWindowEyesTitle); window;
+         window = ::FindWindowExA(nullptr, window, nullptr, kWindowEyesTitle)) {
         DWORD id = 0;
         ::GetWindowThreadProcessId(window, &id);
         Follow(id);
+        open = true;
     }
-    return window != nullptr;
+    return open;
 }
 
 // A process that could not be opened counts as running while the Restart Manager lists it among the users of

@@ -17,7 +17,7 @@ public:
 
     // The files a running Window-Eyes holds or writes, asked after where its process can't be opened.
     void SetHeldFiles(const std::vector<std::string>& files) { m_files.SetFiles(files); }
-    // Whether Window-Eyes' main window exists; each time, a process behind it not seen before is followed too.
+    // Whether a main window of Window-Eyes exists; each time, a process behind one not seen before is followed too.
     bool WindowOpen();
     // Whether Window-Eyes is closed: its window gone and every process it had ended, or its window gone long enough.
     bool Closed();
