@@ -13,4 +13,8 @@ apt-get update -qq ||
 apt-get install -y -qq --no-install-recommends "$@" >/dev/null && exit 0
 release=$(. /etc/os-release && echo "$VERSION_CODENAME")
 echo "apt-install: installing again from the $release release's own versions" >&2
-apt-get install -y -qq --no-install-recommends -t "$release" "$@" >/dev/null
+apt-get install -y -qq --no-install-recommends -t "$release" "$@" >/dev/null && exit 0
+# A library this machine already has at a newer version than the release's (from the security suite) needs its other
+# architecture's twin at that version, which only the list that did not come names; nothing is downgraded for it.
+echo "apt-install: could not install $*; if a package list failed above, try again once the mirror serves it" >&2
+exit 100
