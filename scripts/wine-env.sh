@@ -22,12 +22,19 @@ kelvo_find_wine_user() {
         if [ "$name" = "$kelvo_wine_user" ]; then kelvo_wine_gid=$gid; fi
     done </etc/passwd
 }
+# On a new machine both Windows' first programs start at once and both find no user: the second useradd then fails
+# (the user exists, or /etc/passwd is locked while the first writes it), which is no fault as long as the user exists.
 if [ "$EUID" -eq 0 ]; then
-    kelvo_find_wine_user
-    if [ -z "$kelvo_wine_gid" ]; then
-        useradd --system --user-group --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user"
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
         kelvo_find_wine_user
-    fi
+        [ -z "$kelvo_wine_gid" ] || break
+        useradd --system --user-group --no-create-home --shell /usr/sbin/nologin "$kelvo_wine_user" 2>/dev/null ||
+            sleep 0.2
+    done
+    [ -n "$kelvo_wine_gid" ] || {
+        echo "wine-env: could not make the user $kelvo_wine_user that Wine runs as" >&2
+        exit 1
+    }
 fi
 # Wine names files through the Unix locale's character set: without a UTF-8 one (a CI that sets no locale at all) it
 # cannot open a folder whose name is outside ASCII, such as the kit test's copy in "kit-Łukasz".
