@@ -150,11 +150,11 @@ release() { # <folder to write> [setting=value]...: the vendor's release, with t
 unsigned=(SIGN_PFX= SIGN_PASS_FILE= SIGN_CA_FILE=)
 
 # Time-stamp servers on this machine: one takes the connection and never answers, one answers with a web page, and
-# a port where nothing listens. Each ends by itself within five minutes (the test's own limit), should the test be killed:
+# a port where nothing listens. Each ends by itself within ten minutes (the test's own limit), should the test be killed:
 # in the Wine machine on a busy host the steps before them took over two minutes.
 timestamp_server() { # <silent | page> <variable to set to its URL>
     perl -MIO::Socket::INET -e '
-        alarm 300;
+        alarm 600;
         my $server = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 8) or die "$!\n";
         $| = 1;
         print $server->sockport, "\n";
