@@ -42,7 +42,8 @@ fi
 rm -rf "$work"
 mkdir -p "$work"
 servers=()
-trap 'for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; done; rm -rf "$work"' EXIT
+stop_servers() { for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; done; }
+trap 'stop_servers; rm -rf "$work"' EXIT
 
 failures=0
 fail() {
@@ -150,8 +151,8 @@ release() { # <folder to write> [setting=value]...: the vendor's release, with t
 unsigned=(SIGN_PFX= SIGN_PASS_FILE= SIGN_CA_FILE=)
 
 # Time-stamp servers on this machine: one takes the connection and never answers, one answers with a web page, and
-# a port where nothing listens. Each ends by itself within ten minutes (the test's own limit), should the test be killed:
-# in the Wine machine on a busy host the steps before them took over two minutes.
+# a port where nothing listens. Each ends by itself within ten minutes (the test's own limit), should the test be
+# killed: in the Wine machine on a busy host the steps before them took over two minutes.
 timestamp_server() { # <silent | page> <variable to set to its URL>
     perl -MIO::Socket::INET -e '
         alarm 600;
@@ -322,6 +323,6 @@ grep -qF "# $onefile  $(stat -c %s "$dist/$onefile") bytes  SHA-256 $(sha256sum 
 # Kept for run (the Wine user must be able to read it); any other end removes it.
 chmod -R a+rX "$work"
 touch "$work/verified"
-trap 'for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; done' EXIT
+trap stop_servers EXIT
 echo "vendor's signed release: every file verifies and ships byte for byte, release.txt lists them, a second one is the"
 echo "same bytes, every refusal holds"
