@@ -1,10 +1,10 @@
-# Unit tests' outcomes, read from the results of the run that took them all (RunAll.cmake): one test's, with its
-# failures' text, or that it did not run; or, given the entries, that of every test without a CTest entry of its own
-# (one whose declaration the entries were not found from), so that no failure goes unseen.
-# Usage: cmake -DRESULTS=.../results.json -DSUITE=... -DNAME=... -P Result.cmake
-#        cmake -DRESULTS=.../results.json -DENTRIES=.../entries.txt -P Result.cmake
+# Tests' outcomes, read from the results of the run that took them together (RunAll.cmake, the test RUN): one test's,
+# with its failures' text, or that it was skipped or did not run; or, given the entries, that of every test without a
+# CTest entry of its own (one whose declaration the entries were not found from), so that no failure goes unseen.
+# Usage: cmake -DRESULTS=.../results.json -DRUN=... -DSUITE=... -DNAME=... -P Result.cmake
+#        cmake -DRESULTS=.../results.json -DRUN=... -DENTRIES=.../entries.txt -P Result.cmake
 if(NOT EXISTS ${RESULTS})
-  message(FATAL_ERROR "no results in ${RESULTS}: the run of every unit test (Unit.RunAll) did not finish")
+  message(FATAL_ERROR "no results in ${RESULTS}: the run that takes the test (${RUN}) did not finish")
 endif()
 file(READ ${RESULTS} json)
 
@@ -53,7 +53,12 @@ foreach(s RANGE ${last_suite})
     endif()
     print_failures(${s} ${t})
     if(failed)
-      message(FATAL_ERROR "${SUITE}.${NAME} failed")
+      message(FATAL_ERROR "${SUITE}.${NAME} failed; the whole run's output is ${RUN}'s")
+    endif()
+    # An entry that may skip says so through its SKIP_REGULAR_EXPRESSION; to any other, a skip is a failure.
+    string(JSON result GET "${json}" testsuites ${s} testsuite ${t} result)
+    if(result STREQUAL "SKIPPED")
+      message(FATAL_ERROR "${SUITE}.${NAME} was skipped (why is in ${RUN}'s output)")
     endif()
     string(JSON time GET "${json}" testsuites ${s} testsuite ${t} time)
     message("${SUITE}.${NAME} passed (${time})")
