@@ -1,4 +1,5 @@
-// Each scenario of the end-to-end program as a process of its own, with a time limit, as CTest runs it.
+// Each scenario of the end-to-end program as a process of its own, with a time limit: on a tester's PC, one scenario's
+// crash or leftover window never reaches the next.
 #pragma once
 
 #include <string>
