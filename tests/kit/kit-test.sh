@@ -97,14 +97,6 @@ del $kit\\first.done
 start "" /b cmd /c "$(win "$work/first.cmd")" "$filter"
 call :started
 taskkill /f /im kelvo_kit.exe >nul
-rem A kill only begins the end (TerminateProcess returns at once): the run's lock goes with the process, so the fresh
-rem copy starts once no killed run is left, or it rightly finds the run still under way (Wine ends one slowly).
-:killing
-taskkill /f /im kelvo_kit.exe >nul 2>&1
-if errorlevel 1 goto gone
-ping -n 2 127.0.0.1 >nul
-goto killing
-:gone
 EOF2
 )
 fi
